@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Set-up, build and run for a fresh Debian 12 machine.
+#   ./dev.sh run    install what the build needs, build, open the reader on the bundled novel
+#   ./dev.sh test   install, build, run every test; then the same suite under ASan and UBSan
+# Run as root or as a user who may sudo: only the package install needs it.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+# Every Debian package the build, the program and the tests use.
+PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+  libespeak-ng-dev espeak-ng espeak-ng-data
+  libpulse-dev pulseaudio pulseaudio-utils libsndfile1-dev sox
+  qt6-base-dev libgl-dev fonts-dejavu-core
+  xvfb xauth xdotool poppler-utils
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "== installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" </dev/null
+  fi
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+build() {  # build DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$(jobs)"
+}
+
+case "${1:-}" in
+  run)
+    install_packages
+    build build
+    if [ -x build/bin/quillon-reader ]; then
+      cd build/bin && exec ./quillon-reader
+    fi
+    exec build/bin/quillon-tool script novel/sample.txt
+    ;;
+  test)
+    install_packages
+    echo "== build (g++)"
+    build build
+    ctest --test-dir build --output-on-failure -j "$(jobs)"
+    echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer (clang)"
+    build build-asan -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_SANITIZE=ON -DQUILLON_FUZZ=ON \
+      -DQUILLON_BENCHMARKS=OFF
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --test-dir build-asan --output-on-failure -j "$(jobs)"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 64
+    ;;
+esac

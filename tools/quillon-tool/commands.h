@@ -1,0 +1,15 @@
+// The subcommands of quillon-tool, one source file each.
+//
+// Each Add...Command adds its subcommand to the app; when that subcommand is parsed, its callback
+// runs it and stores the exit code. Errors are thrown as std::exception; main reports them.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace quillon::tool {
+
+inline constexpr int kExitUsage = 64;
+
+void RegisterCommands(CLI::App& app, int& exit_code);
+
+}  // namespace quillon::tool
