@@ -1,0 +1,43 @@
+// The reading loop behind "&Read" and "&Stop", free of Qt.
+//
+// It walks the view line by line from the caret, picks each line's voice, expands abbreviations,
+// and speaks one framed, rewritten sentence at a time. The pump is called where the window handles
+// its pending events (before each line, at the start of each sentence, between framing and
+// speaking), so other handlers, "&Stop" among them, run nested at those points only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "app/reader_state.h"
+#include "reading/rich_text_view.h"
+#include "speech/speech_voice.h"
+
+namespace quillon {
+
+enum class ReadingEnd {
+  EndMarker,  // the line with "~~~" was fetched
+  Stopped,    // the stop flag was found set
+  EndOfText,  // no line feed follows any more (only with stop_at_end_of_text)
+};
+
+struct ReadingOptions {
+  // The window keeps polling (and pumping) at the end of the text until "&Stop"; tools stop.
+  bool stop_at_end_of_text = false;
+  // Called with each fetched line (already selected in the view), before anything else is done
+  // with it; tools use it to follow chapters and positions.
+  std::function<void(std::string_view line)> on_line;
+};
+
+// One reading. Errors (a failing Speak above all) propagate to the caller; the reader state keeps
+// its values.
+ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& state,
+                          const std::function<void()>& pump, const ReadingOptions& options = {});
+
+// "&Stop": raises the flag; the loop sees it at its next stop test.
+inline void RequestStop(ReaderState& state) {
+  state.StopRequested = true;
+}
+
+}  // namespace quillon
