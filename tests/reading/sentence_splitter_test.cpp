@@ -19,6 +19,7 @@ TEST(SentenceSplitter, FirstSentence) {
   const SplitCase cases[] = {
       {R"(He said, "Go home." Then he left.)", "He said,"},
       {R"("Go home," she said.)", R"("Go home,")"},
+      {R"("Yes," he said, "go.")", R"("Yes,")"},  // the earlier of the two comma breaks
       {R"("Why?" she asked.)", R"("Why?")"},
       {"It cost 94.2% more. Truly.", "It cost 94.2% more. Truly."},  // exception: whole line
       {"Meet me at 10:30. Bring it.", "Meet me at 10:30."},
