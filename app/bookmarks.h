@@ -1,0 +1,47 @@
+// The window position and the bookmark in the settings file, free of Qt.
+//
+// Each function is one operation on the file: it opens the file, reads or writes in a fixed order,
+// and releases it. A refused write throws "Unable to write to <path>" and skips the rest of the
+// operation, so a bookmark may be stored in part (the keys written before the failure stay).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/reader_state.h"
+#include "reading/rich_text_view.h"
+
+namespace quillon {
+
+inline constexpr const char* kMetricsSection = "Metrics";
+inline constexpr const char* kBookmarksSection = "Bookmarks";
+
+struct WindowPosition {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+
+  friend bool operator==(const WindowPosition&, const WindowPosition&) = default;
+};
+
+// Centred on the screen: each half is rounded toward zero on its own before the subtraction.
+WindowPosition CentredWindowPosition(std::int32_t screen_width, std::int32_t screen_height,
+                                     std::int32_t window_width, std::int32_t window_height);
+
+// Metrics/Left and Metrics/Top, each with its own default; a stored value is used unchanged.
+WindowPosition LoadWindowPosition(const std::string& settings_path, WindowPosition centred);
+// Writes Left, then Top.
+void SaveWindowPosition(const std::string& settings_path, WindowPosition position);
+
+// The reading state: LastVoice, LastChapter, FirstOccurrenceOfHRInK12HasBeenRead, in this order.
+// Line and Cursor are left as they are.
+void StoreReadingState(const std::string& settings_path, const ReaderState& state);
+
+// Line (the first visible display line), Cursor (the selection's start), then the reading state.
+void SetBookmark(const std::string& settings_path, const RichTextView& view,
+                 const ReaderState& state);
+
+// Puts the caret at Cursor, restores the reader state (defaults voice 0, chapter 1, flag false),
+// scrolls line Line to the top as far as the view can, then scrolls the caret into view.
+void GoToBookmark(const std::string& settings_path, RichTextView& view, ReaderState& state);
+
+}  // namespace quillon

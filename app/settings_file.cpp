@@ -1,0 +1,302 @@
+#include "app/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <utility>
+
+namespace quillon {
+namespace {
+
+std::string_view TrimBlanks(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!s.empty() && blank(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && blank(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The name of a section header line, or nothing for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+  line = TrimBlanks(line);
+  if (line.empty() || line.front() != '[') {
+    return std::nullopt;
+  }
+  line.remove_prefix(1);
+  const std::size_t close = line.find(']');
+  return TrimBlanks(line.substr(0, close));
+}
+
+// The key of a "key=value" line, or nothing.
+std::optional<std::string_view> KeyName(std::string_view line) {
+  const std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos || SectionName(line)) {
+    return std::nullopt;
+  }
+  return TrimBlanks(line.substr(0, eq));
+}
+
+// Lines [first, last) of the first section with this name, first being the line after the header.
+std::optional<std::pair<std::size_t, std::size_t>> FindSection(
+    const std::vector<std::string>& lines, std::string_view section) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto name = SectionName(lines[i]);
+    if (name && SameName(*name, section)) {
+      std::size_t end = i + 1;
+      while (end < lines.size() && !SectionName(lines[end])) {
+        ++end;
+      }
+      return std::make_pair(i + 1, end);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> FindKey(const std::vector<std::string>& lines,
+                                   std::pair<std::size_t, std::size_t> range,
+                                   std::string_view key) {
+  for (std::size_t i = range.first; i < range.second; ++i) {
+    const auto name = KeyName(lines[i]);
+    if (name && SameName(*name, key)) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  c = Lower(c);
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  return -1;
+}
+
+[[noreturn]] void ThrowUnableToWrite(const std::string& path) {
+  throw std::runtime_error("Unable to write to " + path);
+}
+
+}  // namespace
+
+std::string SettingsPathForProgram(std::string_view program_path) {
+  const std::size_t slash = program_path.rfind('/');
+  const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = program_path.rfind('.');
+  // A leading dot (".hidden") is part of the name, not an extension.
+  if (dot != std::string_view::npos && dot > name_start) {
+    program_path = program_path.substr(0, dot);
+  }
+  return std::string(program_path) + ".INI";
+}
+
+std::optional<std::int32_t> ParseSettingsInteger(std::string_view value) {
+  std::string_view s = TrimBlanks(value);
+  bool negative = false;
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  bool hex = false;
+  if (!s.empty() && s.front() == '$') {
+    hex = true;
+    s.remove_prefix(1);
+  } else if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    hex = true;
+    s.remove_prefix(2);
+  }
+  if (s.empty()) {
+    return std::nullopt;
+  }
+  std::uint64_t magnitude = 0;
+  const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
+  for (const char c : s) {
+    const int digit = hex ? HexDigit(c) : ((c >= '0' && c <= '9') ? c - '0' : -1);
+    if (digit < 0) {
+      return std::nullopt;
+    }
+    magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+    if (magnitude > limit) {
+      return std::nullopt;
+    }
+  }
+  // Hexadecimal wraps into the signed range as a 32-bit pattern.
+  const auto bits = static_cast<std::uint32_t>(negative ? (0 - magnitude) : magnitude);
+  return static_cast<std::int32_t>(bits);
+}
+
+SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {
+  std::ifstream in(path_, std::ios::binary);
+  if (!in) {
+    return;
+  }
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (content.empty()) {
+    return;
+  }
+  const std::size_t first_lf = content.find('\n');
+  if (first_lf != std::string::npos && first_lf > 0 && content[first_lf - 1] == '\r') {
+    line_end_ = "\r\n";
+  }
+  std::size_t start = 0;
+  while (start < content.size()) {
+    std::size_t end = content.find('\n', start);
+    if (end == std::string::npos) {
+      end = content.size();
+    }
+    std::string line = content.substr(start, end - start);
+    if (line_end_ == "\r\n" && !line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    lines_.push_back(std::move(line));
+    start = end + 1;
+  }
+}
+
+std::optional<std::string> SettingsFile::ReadString(std::string_view section,
+                                                    std::string_view key) const {
+  const auto range = FindSection(lines_, section);
+  if (!range) {
+    return std::nullopt;
+  }
+  const auto line = FindKey(lines_, *range, key);
+  if (!line) {
+    return std::nullopt;
+  }
+  const std::string_view text = lines_[*line];
+  std::string_view value = TrimBlanks(text.substr(text.find('=') + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value.substr(0, kMaxValueChars));
+}
+
+std::int32_t SettingsFile::ReadInteger(std::string_view section, std::string_view key,
+                                       std::int32_t default_value) const {
+  const auto text = ReadString(section, key);
+  if (!text) {
+    return default_value;
+  }
+  return ParseSettingsInteger(*text).value_or(default_value);
+}
+
+bool SettingsFile::ReadBool(std::string_view section, std::string_view key,
+                            bool default_value) const {
+  return ReadInteger(section, key, default_value ? 1 : 0) != 0;
+}
+
+void SettingsFile::WriteString(std::string_view section, std::string_view key,
+                               std::string_view value) {
+  std::vector<std::string> lines = lines_;
+  std::string entry = std::string(key) + "=" + std::string(value);
+  if (const auto range = FindSection(lines, section)) {
+    if (const auto line = FindKey(lines, *range, key)) {
+      lines[*line] = std::move(entry);
+    } else {
+      // After the section's last non-blank line, so blank lines before the next section stay there.
+      std::size_t at = range->second;
+      while (at > range->first && TrimBlanks(lines[at - 1]).empty()) {
+        --at;
+      }
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
+    }
+  } else {
+    lines.push_back("[" + std::string(section) + "]");
+    lines.push_back(std::move(entry));
+  }
+  std::swap(lines, lines_);
+  try {
+    Store();
+  } catch (...) {
+    std::swap(lines, lines_);  // what we hold stays what the file holds
+    throw;
+  }
+}
+
+void SettingsFile::WriteInteger(std::string_view section, std::string_view key,
+                                std::int32_t value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void SettingsFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void SettingsFile::Store() const {
+  std::string target = path_;
+  std::error_code error;
+  if (std::filesystem::is_symlink(target, error)) {
+    const auto resolved = std::filesystem::weakly_canonical(target, error);
+    if (!error) {
+      target = resolved.string();
+    }
+  }
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  // A file the system would not let us change stays as it is, even in a writable directory.
+  if (exists && ::access(target.c_str(), W_OK) != 0) {
+    ThrowUnableToWrite(path_);
+  }
+
+  std::string content;
+  for (const std::string& line : lines_) {
+    content += line;
+    content += line_end_;
+  }
+
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    ThrowUnableToWrite(path_);
+  }
+  bool ok = ::fchmod(fd, exists ? (existing.st_mode & 07777) : 0644) == 0;
+  std::size_t written = 0;
+  while (ok && written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    ok = n > 0;
+    if (ok) {
+      written += static_cast<std::size_t>(n);
+    }
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    ThrowUnableToWrite(path_);
+  }
+}
+
+}  // namespace quillon

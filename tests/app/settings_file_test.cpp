@@ -1,0 +1,284 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "quillon-settings-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, ignored);
+    fs::remove_all(path_, ignored);
+  }
+  std::string File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+TEST(SettingsPathForProgram, ReplacesOrAppendsTheExtension) {
+  struct Case {
+    const char* program;
+    const char* settings;
+  };
+  // clang-format off
+  const Case cases[] = {
+    {"/opt/q/bin/quillon-reader",     "/opt/q/bin/quillon-reader.INI"},
+    {"/opt/q/bin/QuillonReader.exe",  "/opt/q/bin/QuillonReader.INI"},
+    {"/opt/q.d/bin/quillon-reader",   "/opt/q.d/bin/quillon-reader.INI"},
+    {"/home/me/.reader",              "/home/me/.reader.INI"},
+    {"reader",                        "reader.INI"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    EXPECT_EQ(SettingsPathForProgram(c.program), c.settings) << c.program;
+  }
+}
+
+TEST(ParseSettingsInteger, ValueForms) {
+  struct Case {
+    std::string value;
+    std::optional<std::int32_t> expected;
+  };
+  const std::string long_decimal = std::string(2990, '0') + "1234567890";
+  // clang-format off
+  const Case cases[] = {
+    {"0",            0},
+    {"42",           42},
+    {"-17",          -17},
+    {"+5",           5},
+    {"0x1F",         31},
+    {"0X1f",         31},
+    {"$1F",          31},
+    {"-$10",         -16},
+    {"$FFFFFFFF",    -1},
+    {"0x80000000",   INT32_MIN},
+    {"2147483647",   INT32_MAX},
+    {"-2147483648",  INT32_MIN},
+    {"0x",           std::nullopt},  // two characters: not hexadecimal, and no number
+    {"0x1",          1},
+    {"$",            std::nullopt},
+    {"$1G",          std::nullopt},
+    {"$100000000",   std::nullopt},
+    {"2147483648",   std::nullopt},
+    {"12abc",        std::nullopt},
+    {"1 2",          std::nullopt},
+    {"",             std::nullopt},
+    {"-",            std::nullopt},
+    {"1F",           std::nullopt},
+    {long_decimal,   1234567890},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseSettingsInteger(c.value), c.expected) << '"' << c.value << '"';
+  }
+}
+
+TEST(SettingsFile, MissingFileGivesDefaults) {
+  const TempDir dir;
+  const SettingsFile file(dir.File("none.INI"));
+  EXPECT_EQ(file.ReadInteger("Metrics", "Left", 293), 293);
+  EXPECT_FALSE(file.ReadBool("Bookmarks", "Flag", false));
+  EXPECT_TRUE(file.ReadBool("Bookmarks", "Flag", true));
+  EXPECT_FALSE(file.ReadString("Metrics", "Left"));
+}
+
+TEST(SettingsFile, StoredValuesAreReadInTheirForms) {
+  const TempDir dir;
+  const std::string path = dir.File("forms.INI");
+  const std::string long_value(3000, '7');
+  WriteAll(path,
+           "[Bookmarks]\n"
+           "Hex=0x1F\n"
+           "Dollar=$1F\n"
+           "Junk=12abc\n"
+           "Empty=\n"
+           "Spaced =  12  \n"
+           "Quoted=\"34\"\n"
+           "Long=" +
+               long_value +
+               "\n"
+               "Truth=2\n"
+               "Untruth=0\n"
+               "NoBool=yes\n");
+  const SettingsFile file(path);
+  // clang-format off
+  const struct { const char* key; std::int32_t expected; } cases[] = {
+    {"Hex",     31},
+    {"Dollar",  31},
+    {"Junk",    -5},
+    {"Empty",   -5},
+    {"Spaced",  12},
+    {"Quoted",  34},
+    {"Long",    -5},   // 2,047 sevens are read: far beyond the integer range
+    {"Missing", -5},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    EXPECT_EQ(file.ReadInteger("Bookmarks", c.key, -5), c.expected) << c.key;
+  }
+  EXPECT_EQ(file.ReadString("Bookmarks", "Long")->size(), kMaxValueChars);
+  EXPECT_TRUE(file.ReadBool("Bookmarks", "Truth", false));
+  EXPECT_FALSE(file.ReadBool("Bookmarks", "Untruth", true));
+  EXPECT_TRUE(file.ReadBool("Bookmarks", "NoBool", true));
+  EXPECT_FALSE(file.ReadBool("Bookmarks", "NoBool", false));
+}
+
+TEST(SettingsFile, SectionsAndKeysMatchWithoutRegardToCase) {
+  const TempDir dir;
+  const std::string path = dir.File("case.INI");
+  WriteAll(path, "[METRICS]\nleft=10\n[metrics]\nLeft=99\n");
+  SettingsFile file(path);
+  EXPECT_EQ(file.ReadInteger("Metrics", "LEFT", 0), 10);  // the first section of the name counts
+  file.WriteInteger("Metrics", "Left", 11);
+  file.WriteInteger("Metrics", "Top", 12);
+  EXPECT_EQ(ReadAll(path), "[METRICS]\nLeft=11\nTop=12\n[metrics]\nLeft=99\n");
+}
+
+TEST(SettingsFile, WritesKeepForeignLinesAndTheFilesLineEnds) {
+  const TempDir dir;
+  const std::string path = dir.File("foreign.INI");
+  WriteAll(path,
+           "; kept by hand\r\n"
+           "[Other]\r\n"
+           "Colour=blue\r\n"
+           "\r\n"
+           "[Bookmarks]\r\n"
+           "Note=mine\r\n"
+           "LastVoice=4\r\n"
+           "\r\n"
+           "[Tail]\r\n"
+           "x=1");
+  SettingsFile file(path);
+  file.WriteInteger("Bookmarks", "LastVoice", 7);
+  file.WriteInteger("Bookmarks", "LastChapter", -3);
+  file.WriteBool("Bookmarks", "FirstOccurrenceOfHRInK12HasBeenRead", true);
+  file.WriteInteger("Metrics", "Left", 5);
+  EXPECT_EQ(ReadAll(path),
+            "; kept by hand\r\n"
+            "[Other]\r\n"
+            "Colour=blue\r\n"
+            "\r\n"
+            "[Bookmarks]\r\n"
+            "Note=mine\r\n"
+            "LastVoice=7\r\n"
+            "LastChapter=-3\r\n"
+            "FirstOccurrenceOfHRInK12HasBeenRead=1\r\n"
+            "\r\n"
+            "[Tail]\r\n"
+            "x=1\r\n"
+            "[Metrics]\r\n"
+            "Left=5\r\n");
+  // Every write reached the file: a new object reads them all.
+  const SettingsFile again(path);
+  EXPECT_EQ(again.ReadInteger("Bookmarks", "LastChapter", 0), -3);
+  EXPECT_TRUE(again.ReadBool("Bookmarks", "FirstOccurrenceOfHRInK12HasBeenRead", false));
+}
+
+// Runs body as an ordinary user: root may write where the permissions say no. The body's result
+// comes back as the exit status of a child process.
+bool AsOrdinaryUser(const std::function<bool()>& body) {
+  if (::geteuid() != 0) {
+    return body();
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    ::_exit(dropped && body() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SettingsFile, ReadOnlyPlacesRaiseUnableToWriteAndKeepTheFile) {
+  const TempDir dir;
+  const std::string path = dir.File("locked.INI");
+  WriteAll(path, "[Metrics]\nLeft=1\n");
+  const auto refused = [&path] {
+    SettingsFile file(path);
+    try {
+      file.WriteInteger("Metrics", "Left", 2);
+    } catch (const std::runtime_error& error) {
+      return std::string(error.what()) == "Unable to write to " + path &&
+             file.ReadInteger("Metrics", "Left", 0) == 1;
+    }
+    return false;
+  };
+  const auto read_only = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const auto exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+
+  // A read-only directory, the file itself writable.
+  fs::permissions(path, read_only | fs::perms::owner_write | fs::perms::others_write);
+  fs::permissions(dir.path(), read_only | exec);
+  EXPECT_TRUE(AsOrdinaryUser(refused)) << "read-only directory";
+  EXPECT_EQ(ReadAll(path), "[Metrics]\nLeft=1\n");
+
+  // A read-only file in a writable directory: renaming over it would succeed, but is not done.
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::permissions(path, read_only);
+  EXPECT_TRUE(AsOrdinaryUser(refused)) << "read-only file";
+  EXPECT_EQ(ReadAll(path), "[Metrics]\nLeft=1\n");
+}
+
+TEST(SettingsFile, MissingDirectoryRaisesUnableToWrite) {
+  const TempDir dir;
+  const std::string path = dir.File("no/such/dir/x.INI");
+  SettingsFile file(path);
+  try {
+    file.WriteBool("Bookmarks", "Flag", true);
+    FAIL() << "the write should have been refused";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
+  }
+}
+
+TEST(SettingsFile, WritesLeaveNoTemporaryFilesAndKeepThePermissions) {
+  const TempDir dir;
+  const std::string path = dir.File("tidy.INI");
+  WriteAll(path, "[Metrics]\n");
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  SettingsFile file(path);
+  for (int i = 0; i < 5; ++i) {
+    file.WriteInteger("Metrics", "Left", i);
+  }
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) {
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(fs::status(path).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(ReadAll(path), "[Metrics]\nLeft=4\n");
+}
+
+}  // namespace
+}  // namespace quillon
