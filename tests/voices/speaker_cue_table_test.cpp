@@ -157,12 +157,10 @@ TEST(SpeakerCueTable, ConditionalRows) {
 // Texts whose edges are easy to lose in transcription.
 TEST(SpeakerCueTable, EdgesOfTextsKept) {
   const auto cues = CueTexts();
-  for (std::string_view cue :
-       {"1. ", "Orifice, ", ", Quillon?", ", Colonel", ", Mary", ", old salt", ", orifice",
-        "So\x85"
-        " lay it on me",
-        "\x85"
-        "and then back to the punk part"}) {
+  for (std::string_view cue : {"1. ", "Orifice, ", ", Quillon?", ", Colonel", ", Mary",
+                               ", old salt", ", orifice", "So\x85 lay it on me",
+                               "\x85"
+                               "and then back to the punk part"}) {
     EXPECT_TRUE(cues.contains(cue)) << '[' << cue << ']';
   }
   const auto with = [&](auto predicate) {
