@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/reader_state.h"
 #include "voices/speaker_cue.h"
+#include "voices/speaker_detection.h"
 
 namespace quillon {
 namespace {
@@ -223,6 +225,61 @@ TEST(SpeakerCueTable, PublicFigureCuesStandAlone) {
         EXPECT_FALSE(HasText(cue, other) || HasText(other, cue)) << cue << " / " << other;
       }
     }
+  }
+}
+
+// Lines decided by the order of the runs or by a row's exclusions and chapter condition, through
+// the whole detector with the real lists. The current voice 30 has no cue or name in these lines,
+// so a line that no row takes comes back as 30 (or 0 without a double quote).
+struct DetectionCase {
+  const char* what;
+  std::string line;
+  std::int32_t chapter;
+  std::int32_t expected;
+};
+
+TEST(SpeakerCueTable, OrderExclusionsAndChapters) {
+  const DetectionCase cases[] = {
+      {"a capital I and a full stop", R"("It was I." He nodded.)", 1, 2},
+      {"I.N.C. shuts out \"I.\"", R"("It was I.N.C. all along.")", 1, 30},
+      {"Quillon. opens the quotation", R"("Quillon. Wake up.")", 1, 2},
+      {"Quillon. with an exclusion", R"("Quillon. You see? It worked.")", 1, 30},
+      {"Who? alone", R"("Who?")", 1, 2},
+      {"Who? inside the eye-black question", R"("Who? Who? Who was eye black?")", 1, 30},
+      {"numbered item", "1. Buy peanuts", 57, 1},
+      {"1. without its space", "1.Buy peanuts", 57, 0},
+      {"1. before a digit", "1.5 miles to go", 57, 0},
+      {"you old rascal", R"("Why, you old rascal!")", 1, 4},
+      {"you old rascal with Mutiny", R"("Mutiny, you old rascal!")", 1, 30},
+      {"Yes. in chapter 54", R"("Yes." She nodded.)", 54, 2},
+      {"Yes. in chapter 53", R"("Yes." She nodded.)", 53, 30},
+      {"Plumpo outside chapter 29", R"("Plumpo, old boy," said the man.)", 30, 7},
+      {"Plumpo in chapter 29: the name search", R"("Plumpo, old boy," said the man.)", 29, 17},
+      {"voice 2's run before voice 1's", R"("Oh, Quillon, Aha!")", 1, 2},
+      {"Quillon! before Aha!", R"("Quillon! Aha!")", 1, 2},
+      {"a cue beats a name", R"("Aha!" Mary exclaimed.)", 1, 1},
+      {"Priceless, Colonel takes , Colonel", R"("Priceless, Colonel," she said.)", 1, 2},
+      {"lower-case priceless reaches voice 3", R"("Priceless, Colonel, simply priceless.")", 1, 3},
+      {"Miss Mary? shut out by I did, voice 1's Miss Mary", R"("Miss Mary? I did it.")", 1, 1},
+      {"What? with what's your game?", R"("What? So what's your game?")", 1, 8},
+      {"ellipsis cue", "\"So\x85 lay it on me.\"", 1, 1},
+      {"cue ending in a double quote", R"("Why would I?" she asked.)", 1, 2},
+      {"that cue without its closing quote", R"("Why would I?, she asked.)", 1, 30},
+  };
+  for (const auto& c : cases) {
+    ReaderState state;
+    state.CurrentChapter = c.chapter;
+    state.CurrentVoice = 30;
+    EXPECT_EQ(DetectSpeakerVoice(c.line, state), c.expected) << c.what << ": " << c.line;
+  }
+}
+
+TEST(SpeakerCueTable, PublicFigureCuesGiveTheirVoices) {
+  for (const auto& [cue, voice] : kPublicFigureCues) {
+    ReaderState state;
+    state.CurrentVoice = 30;
+    const std::string line = "\"" + std::string(cue) + "\" came the reply.";
+    EXPECT_EQ(DetectSpeakerVoice(line, state), voice) << line;
   }
 }
 
