@@ -211,10 +211,10 @@ TEST(SpeakerCueTable, PublicFigureCuesStandAlone) {
   std::set<std::string_view> texts = CueTexts();
   const auto exclusions = ExclusionTexts();
   texts.insert(exclusions.begin(), exclusions.end());
+  const auto rows = SpeakerCues();
   for (const auto& [cue, voice] : kPublicFigureCues) {
-    const auto rows = SpeakerCues();
-    const auto row =
-        std::find_if(rows.begin(), rows.end(), [&](const SpeakerCue& r) { return r.cue == cue; });
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [text = cue](const SpeakerCue& r) { return r.cue == text; });
     ASSERT_NE(row, rows.end()) << cue;
     EXPECT_EQ(row->voice, voice) << cue;
     EXPECT_FALSE(IsConditional(*row)) << cue;
