@@ -576,6 +576,10 @@ class RichTextParser {
       return;
     }
     FlushSurrogate();
+    if (c == '\r' || c == '\n' || c == 0x2028 || c == 0x2029) {
+      EndParagraph();  // line and paragraph separators break the line, as \line does
+      return;
+    }
     builder_.AddCodePoint(c, Top().format);
   }
 
@@ -597,8 +601,14 @@ class RichTextParser {
     return false;
   }
 
+  // A carriage return or line feed written as \'0d or \'0a breaks the line: runs never hold one,
+  // so the view text has CR LF only between paragraphs.
   void AddByte(char c) {
     FlushSurrogate();
+    if (c == '\r' || c == '\n') {
+      builder_.EndParagraph(Top().alignment);
+      return;
+    }
     builder_.AddByte(c, Top().format);
   }
 

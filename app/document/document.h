@@ -10,6 +10,9 @@
 // break; anything else would run two display lines together into one spoken line. Text exports of
 // word processors write a line break as a line end too, so the two agree.
 //
+// A carriage return, line feed, line separator or paragraph separator written as an escape
+// (\'0d, \u8232 ...) breaks the line the same way, so runs never hold a line break.
+//
 // Text the view never shows is dropped: NUL bytes, the optional hyphen (\-), skipped destinations.
 // A non-breaking space (\~) is 0xA0, a non-breaking hyphen (\_) is "-".
 //

@@ -87,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(RichText, DocumentText, testing::Values(
   TextCase{"FallbackControlWord", Rtf("\\u955\\par x"),                        {"\u03BBx"}},
   TextCase{"SurrogatePair",     Rtf("\\u-10179?\\u-8704?"),                    {"\U0001F600"}},
   TextCase{"LoneSurrogate",     Rtf("\\u-10179?x"),                            {"\uFFFDx"}},
+  TextCase{"EscapedLineEnds",   Rtf("a\\'0db\\'0ac\\u13?d\\u8232?e\\u8233?f"),  {"a", "b", "c", "d", "e", "f"}},
   TextCase{"UnicodeOutOfRange", Rtf("\\u99999999?x"),                          {"\uFFFDx"}},
   TextCase{"Destinations",      Rtf("{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0;}{\\stylesheet{\\s0 Normal;}}"
                                     "{\\info{\\title T}}a{\\pict\\picw1 0a0b}{\\object{\\objdata 01}}b"),
