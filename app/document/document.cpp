@@ -1,8 +1,6 @@
 #include "app/document/document.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
