@@ -1,0 +1,47 @@
+// quillon-reader: the reader window on the novel in the current directory.
+//
+// The voice comes first: without it the program reports why and ends with exit code 1 before any
+// window is shown. Exit code 0 after a normal end.
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+#include <memory>
+
+#include "app/error_message.h"
+#include "app/quillon_talks_main.h"
+#include "speech/speech_voice.h"
+
+#ifdef QUILLON_HAVE_SPEECH
+#include "speech/pulse_voice.h"
+#endif
+
+namespace {
+
+std::unique_ptr<quillon::SpeechVoice> ConnectVoice() {
+#ifdef QUILLON_HAVE_SPEECH
+  return std::make_unique<quillon::PulseSpeechVoice>();
+#else
+  throw std::runtime_error("This program was built without speech output");
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  std::unique_ptr<quillon::SpeechVoice> voice;
+  try {
+    voice = ConnectVoice();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(nullptr, QStringLiteral("Quillon Reader"),
+                          QString::fromStdString(quillon::ErrorMessageText(error.what())));
+    return 1;
+  }
+  int code = 0;
+  {
+    quillon::TfQuillonReaderMain window(*voice);
+    window.show();
+    code = QApplication::exec();
+  }
+  return code;
+}

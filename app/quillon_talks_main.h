@@ -1,0 +1,127 @@
+// The reader's one window: the novel in a read-only rich-text view on the left, a column of buttons
+// on the right, the speech voice and the reader state.
+//
+// Every handler runs through RunHandler: an error that leaves a handler is shown in a message box
+// with an error icon and the program goes on. "&Read" runs the reading loop inside its handler and
+// lets the other handlers run nested at the loop's pump points; closing the window during a
+// reading is recorded and carried out once the last reading has ended.
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "app/qt_rich_text_view.h"
+#include "app/reader_state.h"
+#include "app/threaded_voice.h"
+#include "speech/speech_voice.h"
+
+namespace quillon {
+
+inline constexpr const char* kDocumentFileName = "TheBlitheWanderingsOfQuillonFenwright.rtf";
+inline constexpr const char* kPrintTitle = "the Blithe Wanderings of Quillon Fenwright";
+inline constexpr const char* kEmailLink = "mailto:author@quillonfenwright.net";
+inline constexpr const char* kDownloadLink = "https://quillonfenwright.net/novels";
+inline constexpr const char* kLinksHint = "You must be online for these links to work";
+
+// The client area in design pixels (96 dots per inch); the window's outer size is 780 x 600.
+inline constexpr int kClientWidth = 772;
+inline constexpr int kClientHeight = 573;
+inline constexpr int kOuterWidth = 780;
+inline constexpr int kOuterHeight = 600;
+
+// The three components of the window's colour, drawn in the order blue, green, red, each from 0 to
+// 254.
+struct FormColour {
+  int red;
+  int green;
+  int blue;
+};
+FormColour DrawFormColour(std::mt19937& generator);
+
+struct ReaderWindowOptions {
+  // The novel, resolved against the current directory.
+  std::string document_path = kDocumentFileName;
+  // Empty: the program's path with ".INI".
+  std::string settings_path;
+  // Shows an error's text (period already added); empty: a message box with an error icon.
+  std::function<void(const QString&)> show_error;
+  // The printer "&Print Document" prints on; empty: the system's default printer.
+  std::function<std::unique_ptr<QPrinter>()> make_printer;
+};
+
+class TfQuillonReaderMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options = {});
+  ~TfQuillonReaderMain() override;
+
+  // The controls, by the names of the layout.
+  QTextEdit* riched = nullptr;
+  QPushButton* btnRead = nullptr;
+  QPushButton* btnStop = nullptr;
+  QPushButton* btnSetBookmark = nullptr;
+  QPushButton* btnGoToBookmark = nullptr;
+  QFrame* pnlSpeaking = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* lblemail = nullptr;
+  QLabel* lbl4Novels = nullptr;
+  QPushButton* btnPrint = nullptr;
+  QPushButton* btnIncreaseFont = nullptr;
+  QPushButton* btnClose = nullptr;
+
+  ReaderState& State() { return state_; }
+  QtRichTextView& View() { return *view_; }
+  const std::string& SettingsPath() const { return settings_path_; }
+  QColor Colour() const;
+  int ReadingDepth() const { return reading_depth_; }
+  bool CloseRequested() const { return close_requested_; }
+
+  // Handlers, each run through RunHandler by the control it serves.
+  void FormCreate();
+  void FormDestroy();
+  void btnReadClick();
+  void btnStopClick();
+  void btnSetBookmarkClick();
+  void btnGoToBookmarkClick();
+  void btnPrintClick();
+  void btnIncreaseFontClick();
+  void lblemailClick();
+  void lbl4NovelsClick();
+  void btnCloseClick();
+
+  // Runs a handler; an error that leaves it is shown and the handler is abandoned.
+  void RunHandler(const std::function<void()>& handler);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void ShowError(const std::string& message);
+  void SetViewFont(const QString& family, int points);
+  int Scaled(int pixels) const;
+
+  SpeechVoice& voice_;
+  std::unique_ptr<ThreadedVoice> threaded_voice_;
+  ReaderWindowOptions options_;
+  std::string settings_path_;
+  std::unique_ptr<QtRichTextView> view_;
+  ReaderState state_;
+  double scale_ = 1.0;
+  int view_font_points_ = 8;
+  int reading_depth_ = 0;
+  bool close_requested_ = false;
+};
+
+}  // namespace quillon

@@ -1,0 +1,91 @@
+#include "window_test_support.h"
+
+#include <qpa/qwindowsysteminterface.h>
+
+#include <QMetaObject>
+#include <QThread>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace quillon::testing_support {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quillon-window-XXXXXX").string();
+  path_ = ::mkdtemp(pattern.data());
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void TempDir::Write(const std::string& name, const std::string& content) const {
+  std::ofstream(File(name), std::ios::binary) << content;
+}
+
+std::string TempDir::Read(const std::string& name) const {
+  std::ifstream in(File(name), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void ScriptedVoice::Speak(std::u16string_view text, unsigned flags) {
+  std::size_t index = 0;
+  std::function<void()> action;
+  std::string failure;
+  {
+    const std::lock_guard lock(mutex_);
+    index = calls_++;
+    if (const auto found = failures_.find(index); found != failures_.end()) {
+      failure = found->second;
+    } else {
+      spoken_.push_back(
+          QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString());
+      flags_.push_back(flags);
+    }
+    if (const auto found = actions_.find(index); found != actions_.end()) {
+      action = found->second;
+    }
+  }
+  if (action) {
+    if (QThread::currentThread() == qApp->thread()) {
+      action();
+    } else {
+      QMetaObject::invokeMethod(qApp, action, Qt::BlockingQueuedConnection);
+    }
+  }
+  if (!failure.empty()) {
+    throw std::runtime_error(failure);
+  }
+}
+
+void QueueClick(QWidget* widget) {
+  QWidget* top = widget->window();
+  QWindow* window = top->windowHandle();
+  const QPoint local = widget->mapTo(top, widget->rect().center());
+  const QPoint global = widget->mapToGlobal(widget->rect().center());
+  using Async = QWindowSystemInterface::AsynchronousDelivery;
+  QWindowSystemInterface::handleMouseEvent<Async>(window, local, global, Qt::LeftButton,
+                                                  Qt::LeftButton, QEvent::MouseButtonPress);
+  QWindowSystemInterface::handleMouseEvent<Async>(window, local, global, Qt::NoButton,
+                                                  Qt::LeftButton, QEvent::MouseButtonRelease);
+}
+
+std::string WithoutTags(const std::string& markup) {
+  std::string text;
+  bool in_tag = false;
+  for (const char c : markup) {
+    if (c == '<') {
+      in_tag = true;
+    } else if (c == '>') {
+      in_tag = false;
+    } else if (!in_tag) {
+      text += c;
+    }
+  }
+  return text;
+}
+
+}  // namespace quillon::testing_support

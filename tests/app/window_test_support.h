@@ -1,0 +1,69 @@
+// Shared pieces of the window's tests: a temporary directory, a scripted voice, queued clicks.
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "speech/speech_voice.h"
+
+namespace quillon::testing_support {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+  void Write(const std::string& name, const std::string& content) const;
+  std::string Read(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// A voice that records every sentence (as UTF-8) and, while sentence n is being spoken, runs the
+// action given for n on the window's thread, as a timer or a repaint would run there. Actions that
+// click queue the click as real input, so the window sees it at its next pump point.
+class ScriptedVoice final : public SpeechVoice {
+ public:
+  void Speak(std::u16string_view text, unsigned flags) override;
+
+  void During(std::size_t sentence, std::function<void()> action) {
+    actions_[sentence] = std::move(action);
+  }
+  void FailAt(std::size_t sentence, std::string message) {
+    failures_[sentence] = std::move(message);
+  }
+  std::vector<std::string> Spoken() const {
+    const std::lock_guard lock(mutex_);
+    return spoken_;
+  }
+  std::vector<unsigned> Flags() const {
+    const std::lock_guard lock(mutex_);
+    return flags_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> spoken_;
+  std::vector<unsigned> flags_;
+  std::size_t calls_ = 0;
+  std::map<std::size_t, std::function<void()>> actions_;
+  std::map<std::size_t, std::string> failures_;
+};
+
+// A left click on the widget, queued as input from the window system: the window handles it only
+// when it next processes its pending events with user input allowed.
+void QueueClick(QWidget* widget);
+
+// The plain text of one markup sentence: tags removed.
+std::string WithoutTags(const std::string& markup);
+
+}  // namespace quillon::testing_support
