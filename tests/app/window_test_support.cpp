@@ -34,6 +34,7 @@ std::string TempDir::Read(const std::string& name) const {
 void ScriptedVoice::Speak(std::u16string_view text, unsigned flags) {
   std::size_t index = 0;
   std::function<void()> action;
+  std::function<void()> after;
   std::string failure;
   {
     const std::lock_guard lock(mutex_);
@@ -48,13 +49,24 @@ void ScriptedVoice::Speak(std::u16string_view text, unsigned flags) {
     if (const auto found = actions_.find(index); found != actions_.end()) {
       action = found->second;
     }
-  }
-  if (action) {
-    if (QThread::currentThread() == qApp->thread()) {
-      action();
-    } else {
-      QMetaObject::invokeMethod(qApp, action, Qt::BlockingQueuedConnection);
+    if (const auto found = after_.find(index); found != after_.end()) {
+      after = found->second;
     }
+  }
+  const auto run_in_window_thread = [](const std::function<void()>& f) {
+    if (QThread::currentThread() == qApp->thread()) {
+      f();
+    } else {
+      QMetaObject::invokeMethod(qApp, f, Qt::BlockingQueuedConnection);
+    }
+  };
+  if (action) {
+    run_in_window_thread(action);
+  }
+  if (after) {
+    // The window's thread goes on waiting meanwhile: time for it to repaint.
+    QThread::msleep(50);
+    run_in_window_thread(after);
   }
   if (!failure.empty()) {
     throw std::runtime_error(failure);

@@ -38,8 +38,22 @@ class ScriptedVoice final : public SpeechVoice {
   void During(std::size_t sentence, std::function<void()> action) {
     actions_[sentence] = std::move(action);
   }
+  // Runs at the end of sentence n, before Speak returns: still inside the wait.
+  void After(std::size_t sentence, std::function<void()> action) {
+    after_[sentence] = std::move(action);
+  }
   void FailAt(std::size_t sentence, std::string message) {
     failures_[sentence] = std::move(message);
+  }
+  // Forgets what was spoken and every action and failure.
+  void Reset() {
+    const std::lock_guard lock(mutex_);
+    spoken_.clear();
+    flags_.clear();
+    calls_ = 0;
+    actions_.clear();
+    after_.clear();
+    failures_.clear();
   }
   std::vector<std::string> Spoken() const {
     const std::lock_guard lock(mutex_);
@@ -56,6 +70,7 @@ class ScriptedVoice final : public SpeechVoice {
   std::vector<unsigned> flags_;
   std::size_t calls_ = 0;
   std::map<std::size_t, std::function<void()>> actions_;
+  std::map<std::size_t, std::function<void()>> after_;
   std::map<std::size_t, std::string> failures_;
 };
 

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The real reader under Xvfb with a PulseAudio null sink: "&Read" is clicked, sound is recorded
+# from the sink's monitor, "&Stop" and "&Close" are clicked; sound must have arrived, the program
+# must end with exit code 0, and its settings file must hold the position and the reading state.
+#
+#   smoke_test.sh BIN_DIR [SCREENSHOT.png]
+#
+# BIN_DIR holds quillon-reader, screen_grab and (when the novel has been built) the novel. The
+# program is copied to a directory of its own, so its settings file starts absent. Timings and
+# memory are printed as "figure:" lines.
+set -euo pipefail
+
+bin_dir=$(cd "$1" && pwd)
+screenshot=${2:-}
+novel=TheBlitheWanderingsOfQuillonFenwright.rtf
+caption='Vocalizer for'
+
+work=$(mktemp -d /tmp/quillon-smoke-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "smoke test: $*" >&2
+  for log in "$work"/*.log; do
+    echo "== $log" >&2
+    tail -n 20 "$log" >&2 || true
+  done
+  exit 1
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# Waits up to $1 tenths of a second for the command to succeed.
+wait_for() {
+  local tries=$1
+  shift
+  for ((i = 0; i < tries; i++)); do
+    if "$@" >/dev/null 2>&1; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+mkdir -p "$work/run" "$work/xdg" "$work/home"
+chmod 700 "$work/xdg"
+cp "$bin_dir/quillon-reader" "$work/quillon-reader"
+if [ -f "$bin_dir/$novel" ]; then
+  cp "$bin_dir/$novel" "$work/run/$novel"
+else
+  # Plain text under the novel's name loads as well.
+  {
+    echo "CHAPTER 1"
+    for i in 1 2 3 4 5 6 7 8; do
+      echo "The road wound on past field and farm, and the travellers talked of the weather. Line $i went by slowly."
+    done
+    echo "~~~"
+  } >"$work/run/$novel"
+fi
+
+# A sound server of our own with one null sink.
+export HOME=$work/home XDG_RUNTIME_DIR=$work/xdg PULSE_RUNTIME_PATH=$work/pulse
+pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+  --load="module-null-sink sink_name=smoke" \
+  --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
+  >"$work/pulse.log" 2>&1 &
+pids+=($!)
+export PULSE_SERVER=unix:$work/pulse.sock
+wait_for 100 pactl info || fail "the sound server did not start"
+pactl set-default-sink smoke
+
+# A screen of our own.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -n 1 "$work/display")
+export QT_QPA_PLATFORM=xcb
+
+parecord --device=smoke.monitor --file-format=wav "$work/heard.wav" >"$work/parecord.log" 2>&1 &
+recorder=$!
+pids+=($recorder)
+
+# Start to window shown, with the novel loaded (the window is shown after loading).
+started=$(now_ms)
+(cd "$work/run" && exec ../quillon-reader) >"$work/reader.log" 2>&1 &
+reader=$!
+window=""
+for ((i = 0; i < 3000; i++)); do
+  window=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -n 1 || true)
+  [ -n "$window" ] && break
+  kill -0 "$reader" 2>/dev/null || fail "the reader ended before showing its window"
+  sleep 0.01
+done
+[ -n "$window" ] || fail "the window did not appear"
+shown=$(now_ms)
+echo "figure: start to window shown: $((shown - started)) ms"
+sleep 1
+echo "figure: resident memory after loading: $(awk '/VmRSS/ {print $2, $3}' "/proc/$reader/status")"
+
+# Button centres inside the window's client area (96 dots per inch, the design's layout).
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+click 687 30 # "&Read"
+sleep 5
+if [ -n "$screenshot" ]; then
+  "$bin_dir/screen_grab" "$window" "$screenshot" || fail "no screenshot"
+fi
+echo "figure: resident memory while reading: $(awk '/VmRSS/ {print $2, $3}' "/proc/$reader/status")"
+click 687 99 # "&Stop": handled when the sentence being spoken has ended
+sleep 0.5
+click 687 545 # "&Close": carried out once the reading has ended
+for ((i = 0; i < 300; i++)); do
+  kill -0 "$reader" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$reader" 2>/dev/null && fail "the reader did not end after Close"
+set +e
+wait "$reader"
+code=$?
+set -e
+[ "$code" -eq 0 ] || fail "exit code $code"
+
+kill -INT "$recorder"
+wait "$recorder" 2>/dev/null || true
+peak=$(sox "$work/heard.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
+echo "figure: peak amplitude recorded: ${peak:-none}"
+awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.01) }' || fail "no sound arrived at the sink"
+
+ini=$work/quillon-reader.INI
+[ -f "$ini" ] || fail "no settings file"
+grep -q '^\[Metrics\]' "$ini" || fail "no Metrics section"
+grep -q '^Left=-\?[0-9]' "$ini" || fail "no Left"
+grep -q '^Top=-\?[0-9]' "$ini" || fail "no Top"
+grep -q '^\[Bookmarks\]' "$ini" || fail "no Bookmarks section"
+grep -q '^LastVoice=-\?[0-9]' "$ini" || fail "no LastVoice"
+grep -q '^LastChapter=-\?[0-9]' "$ini" || fail "no LastChapter"
+grep -q '^FirstOccurrenceOfHRInK12HasBeenRead=[01]$' "$ini" || fail "no flag"
+grep -q '^Line=' "$ini" && fail "a Line without a bookmark"
+grep -q '^Cursor=' "$ini" && fail "a Cursor without a bookmark"
+echo "smoke test: passed"
