@@ -1,7 +1,11 @@
 #include "app/threaded_voice.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QMetaObject>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -45,9 +49,9 @@ void ThreadedVoice::Speak(std::u16string_view text, unsigned flags) {
     ~Done() { flag = false; }
   } done{speaking_};
 
-  QEventLoop loop;  // only the context of the queued call that ends the wait
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   std::exception_ptr error;
-  bool finished = false;
+  std::atomic<bool> finished = false;
   const std::u16string copy(text);
   {
     const std::lock_guard lock(mutex_);
@@ -57,14 +61,23 @@ void ThreadedVoice::Speak(std::u16string_view text, unsigned flags) {
       } catch (...) {
         error = std::current_exception();
       }
-      // Queued into the window's thread, where it also wakes the waiting loop.
-      QMetaObject::invokeMethod(
-          &loop, [&] { finished = true; }, Qt::QueuedConnection);
+      finished.store(true, std::memory_order_release);
+      if (dispatcher != nullptr) {
+        dispatcher->wakeUp();
+      }
     };
   }
   wake_.notify_one();
-  while (!finished) {
-    loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+  // The window repaints and runs its timers meanwhile; user input stays queued.
+  QElapsedTimer idle;
+  while (!finished.load(std::memory_order_acquire)) {
+    idle.start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::WaitForMoreEvents);
+    // Queued input keeps some event dispatchers from waiting: do not spin meanwhile.
+    if (idle.nsecsElapsed() < 200000 && !finished.load(std::memory_order_acquire)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   if (error) {
     std::rethrow_exception(error);

@@ -3,6 +3,7 @@
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QMetaObject>
+#include <QTest>
 #include <QThread>
 #include <cstdlib>
 #include <filesystem>
@@ -78,11 +79,16 @@ void QueueClick(QWidget* widget) {
   QWindow* window = top->windowHandle();
   const QPoint local = widget->mapTo(top, widget->rect().center());
   const QPoint global = widget->mapToGlobal(widget->rect().center());
+  // On QTest's clock, far enough from its clicks that no double click is made of them.
+  QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
+  const auto press_time = static_cast<ulong>(QTest::lastMouseTimestamp);
+  QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
   using Async = QWindowSystemInterface::AsynchronousDelivery;
-  QWindowSystemInterface::handleMouseEvent<Async>(window, local, global, Qt::LeftButton,
+  QWindowSystemInterface::handleMouseEvent<Async>(window, press_time, local, global, Qt::LeftButton,
                                                   Qt::LeftButton, QEvent::MouseButtonPress);
-  QWindowSystemInterface::handleMouseEvent<Async>(window, local, global, Qt::NoButton,
-                                                  Qt::LeftButton, QEvent::MouseButtonRelease);
+  QWindowSystemInterface::handleMouseEvent<Async>(window, press_time + 1, local, global,
+                                                  Qt::NoButton, Qt::LeftButton,
+                                                  QEvent::MouseButtonRelease);
 }
 
 std::string WithoutTags(const std::string& markup) {

@@ -1,0 +1,314 @@
+// Readings in the window: the reading loop over the Qt view, the voice on its own thread, clicks
+// queued as real input and handled at the loop's pump points.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPrinter>
+#include <QTest>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/document/document.h"
+#include "app/quillon_talks_main.h"
+#include "app/settings_file.h"
+#include "reading/encoding.h"
+#include "reading/memory_view.h"
+#include "reading/reading_loop.h"
+#include "speech/recording_voice.h"
+#include "window_test_support.h"
+
+namespace quillon {
+namespace {
+
+using testing_support::QueueClick;
+using testing_support::ScriptedVoice;
+using testing_support::TempDir;
+using testing_support::WithoutTags;
+
+std::vector<std::string> Plain(const std::vector<std::string>& spoken) {
+  std::vector<std::string> plain;
+  for (const std::string& s : spoken) {
+    plain.push_back(WithoutTags(s));
+  }
+  return plain;
+}
+
+// What the engine speaks, and the line selected at each sentence, over an in-memory view of the
+// same text: the window must speak exactly this.
+struct Expected {
+  std::vector<std::string> spoken;
+  std::vector<std::string> selected;
+};
+Expected ReadInMemory(const std::string& view_text) {
+  MemoryView view(view_text);
+  Expected expected;
+  RecordingVoice voice([&](std::u16string_view text, unsigned) {
+    expected.spoken.push_back(
+        QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString());
+    expected.selected.push_back(view.SelectedText());
+  });
+  ReaderState state;
+  RunReadingLoop(view, voice, state, [] {});
+  return expected;
+}
+
+std::string Shell(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
+      output.append(buffer, n);
+    }
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+class ReadingWindowTest : public testing::Test {
+ protected:
+  std::unique_ptr<TfQuillonReaderMain> Open(const std::string& novel) {
+    dir_.Write("novel.txt", novel);
+    ReaderWindowOptions options;
+    options.document_path = dir_.File("novel.txt");
+    options.settings_path = settings_path_;
+    options.show_error = [this](const QString& text) { errors_.push_back(text); };
+    options.make_printer = [this] {
+      auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+      printer->setOutputFormat(QPrinter::PdfFormat);
+      printer->setOutputFileName(QString::fromStdString(dir_.File("printed.pdf")));
+      return printer;
+    };
+    auto window = std::make_unique<TfQuillonReaderMain>(voice_, options);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+  }
+
+  // Clicks are queued as input from the window system, as the program gets them; the reading runs
+  // inside the event processing that delivers the click and has ended when it returns.
+  static void Click(QPushButton* button) {
+    QueueClick(button);
+    QApplication::processEvents();
+  }
+  void Read(TfQuillonReaderMain& window) {
+    Click(window.btnRead);
+    EXPECT_EQ(window.ReadingDepth(), 0);
+  }
+
+  TempDir dir_;
+  std::string settings_path_ = dir_.File("reader.INI");
+  ScriptedVoice voice_;
+  QStringList errors_;
+};
+
+TEST_F(ReadingWindowTest, ReadSpeaksWhatTheEngineSpeaksAndSelectsEachLineInTurn) {
+  const std::string novel =
+      "CHAPTER 2\n"
+      "The sun rose over the hills. The birds sang.\n"
+      "   \n"
+      "\"Good morning,\" said the farmer. He waved.\n"
+      "It was 7 a.m. on a Tuesday.\n"
+      "~~~\n\n"
+      "Never read.\n";
+  const auto window = Open(novel);
+  const Expected expected = ReadInMemory(window->View().Text());
+  ASSERT_GE(expected.spoken.size(), 5u);
+
+  std::vector<std::string> selected;
+  for (std::size_t i = 0; i < expected.spoken.size(); ++i) {
+    voice_.During(i, [&] { selected.push_back(window->View().SelectedText()); });
+  }
+  Read(*window);
+
+  EXPECT_EQ(voice_.Spoken(), expected.spoken);
+  EXPECT_EQ(selected, expected.selected);
+  EXPECT_EQ(voice_.Flags(), std::vector<unsigned>(expected.spoken.size(), kSpeakIsXml));
+  std::string heard;
+  for (const std::string& sentence : Plain(voice_.Spoken())) {
+    heard += sentence + "|";
+  }
+  EXPECT_NE(heard.find("The sun rose over the hills."), std::string::npos) << heard;
+  EXPECT_NE(heard.find("Tuesday"), std::string::npos) << heard;
+  EXPECT_EQ(window->State().CurrentChapter, 2);
+  // The end marker's line is selected, not spoken.
+  EXPECT_EQ(window->View().SelectedText().substr(0, 3), "~~~");
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(ReadingWindowTest, StopClickedDuringASentenceIsHandledAtTheNextPumpPoint) {
+  // During a sentence with more after it in its line: one more sentence is spoken.
+  {
+    const auto window = Open("First one. Second one. Third one. Fourth one.\nNext line.\n~~~\n\n");
+    voice_.During(0, [&] { QueueClick(window->btnStop); });
+    Read(*window);
+    EXPECT_EQ(voice_.Spoken().size(), 2u);
+    EXPECT_TRUE(window->State().StopRequested);
+  }
+  // During the last sentence of a line: the next line is fetched and selected, nothing spoken.
+  voice_.Reset();
+  const auto window = Open("Alpha here. Beta here.\nGamma here.\n~~~\n\n");
+  voice_.During(1, [&] { QueueClick(window->btnStop); });
+  Read(*window);
+  ASSERT_EQ(voice_.Spoken().size(), 2u);
+  EXPECT_NE(WithoutTags(voice_.Spoken()[1]).find("Beta here."), std::string::npos);
+  EXPECT_EQ(window->View().SelectedText(), "Gamma here.\r\n");
+
+  // The next "&Read" clears the flag and goes on after the selected line.
+  voice_.Reset();
+  Read(*window);
+  EXPECT_TRUE(voice_.Spoken().empty());  // the line after "Gamma here." is the end marker
+  EXPECT_FALSE(window->State().StopRequested);
+}
+
+TEST_F(ReadingWindowTest, ASecondReadRunsNestedAndTheFirstResumesAfterIt) {
+  const auto window = Open(
+      "Outer first. Outer second.\n"
+      "Nested line.\n"
+      "~~~\n\n"
+      "Outer again.\n"
+      "~~~\n\n");
+  int depth_seen = 0;
+  voice_.During(0, [&] { QueueClick(window->btnRead); });
+  voice_.During(1, [&] { depth_seen = window->ReadingDepth(); });
+  Read(*window);
+  const std::vector<std::string> plain = Plain(voice_.Spoken());
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
+  EXPECT_NE(plain[1].find("Nested line."), std::string::npos);
+  EXPECT_NE(plain[2].find("Outer second."), std::string::npos);
+  EXPECT_NE(plain[3].find("Outer again."), std::string::npos);
+  EXPECT_EQ(depth_seen, 2);
+}
+
+TEST_F(ReadingWindowTest, PrintingDuringAReadingPrintsEveryPageAndTheReadingGoesOn) {
+  std::string novel = "The opening line of the book.\n";
+  for (int i = 0; i < 200; ++i) {
+    novel += "Filler paragraph number " + std::to_string(i) + " keeps the printer busy.\n";
+  }
+  novel += "The last words of the book.\n~~~\n\n";
+  const auto window = Open(novel);
+  voice_.During(0, [&] { QueueClick(window->btnPrint); });
+  // Stop after a few sentences; the print happened at the first pump point after sentence 0.
+  voice_.During(3, [&] { QueueClick(window->btnStop); });
+  Read(*window);
+  EXPECT_EQ(voice_.Spoken().size(), 4u);  // the reading went on after printing
+  EXPECT_TRUE(errors_.isEmpty());
+
+  const std::string pdf = dir_.File("printed.pdf");
+  const std::string info = Shell("pdfinfo '" + pdf + "' 2>&1");
+  ASSERT_NE(info.find("Pages:"), std::string::npos) << info;
+  const int pages = std::stoi(info.substr(info.find("Pages:") + 6));
+  EXPECT_GE(pages, 2);
+  EXPECT_NE(info.find("the Blithe Wanderings of Quillon Fenwright"), std::string::npos) << info;
+  const std::string first = Shell("pdftotext -f 1 -l 1 '" + pdf + "' - 2>&1");
+  const std::string last = Shell("pdftotext -f " + std::to_string(pages) + " -l " +
+                                 std::to_string(pages) + " '" + pdf + "' - 2>&1");
+  EXPECT_NE(first.find("The opening line of the book."), std::string::npos);
+  EXPECT_NE(last.find("The last words of the book."), std::string::npos);
+  const std::string all = Shell("pdftotext '" + pdf + "' - 2>&1");
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_NE(all.find("Filler paragraph number " + std::to_string(i) + " "), std::string::npos)
+        << i;
+  }
+}
+
+TEST_F(ReadingWindowTest, ClosingDuringAReadingWaitsForTheReadingToEnd) {
+  const auto window = Open("One sentence. Two sentences.\nThree.\n~~~\n\n");
+  bool visible_after_close = false;
+  voice_.During(0, [&] {
+    window->close();  // as the window's close box: not user input
+    visible_after_close = window->isVisible();
+  });
+  Read(*window);
+  EXPECT_TRUE(visible_after_close);
+  EXPECT_EQ(voice_.Spoken().size(), 3u);  // the reading ended by its end marker
+  QApplication::processEvents();
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ReadingWindowTest, AFailingVoiceEndsTheReadingWithItsMessage) {
+  const auto window = Open("One. Two. Three.\n~~~\n\n");
+  window->State().CurrentVoice = 5;
+  voice_.FailAt(1, "No audio output: the sound server went away");
+  Read(*window);
+  EXPECT_EQ(voice_.Spoken().size(), 1u);
+  EXPECT_EQ(errors_, QStringList{"No audio output: the sound server went away."});
+  EXPECT_FALSE(window->State().StopRequested);
+  // The window stays usable: the next reading goes on after the selected line.
+  Click(window->btnIncreaseFont);
+  EXPECT_EQ(window->riched->font().pointSize(), 16);
+}
+
+TEST_F(ReadingWindowTest, TheWindowRepaintsButHandlesNoInputWhileASentenceIsSpoken) {
+  const auto window = Open("A long sentence that takes its time to be spoken.\n~~~\n\n");
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      paints += event->type() == QEvent::Paint;
+      return false;
+    }
+  } counter;
+  window->installEventFilter(&counter);
+  int paints_at_start = 0;
+  int paints_at_end = 0;
+  int points_at_end = 0;
+  voice_.During(0, [&] {
+    paints_at_start = counter.paints;
+    QueueClick(window->btnIncreaseFont);
+    window->update();
+  });
+  voice_.After(0, [&] {
+    paints_at_end = counter.paints;
+    points_at_end = window->riched->font().pointSize();
+  });
+  Read(*window);
+  EXPECT_GT(paints_at_end, paints_at_start);          // repainted while speaking
+  EXPECT_EQ(points_at_end, 8);                        // the click waited...
+  EXPECT_EQ(window->riched->font().pointSize(), 16);  // ...for the next pump point
+}
+
+TEST_F(ReadingWindowTest, ABookmarkSetDuringAReadingRestoresItsLineVoiceAndChapter) {
+  const std::string novel =
+      "CHAPTER 4\n"
+      "Narration comes first. Then more.\n"
+      "The bookmarked line. It has two sentences.\n"
+      "After the bookmark.\n"
+      "~~~\n\n";
+  const auto bookmarked =
+      static_cast<std::int64_t>(ParseDocument(novel).ViewText().find("The bookmarked line."));
+  {
+    const auto window = Open(novel);
+    // Sentence 3 is "The bookmarked line." ("CHAPTER 4" is spoken too).
+    voice_.During(3, [&] { QueueClick(window->btnSetBookmark); });
+    Read(*window);
+    const SettingsFile file(settings_path_);
+    EXPECT_EQ(file.ReadInteger("Bookmarks", "Cursor", -1), bookmarked);
+    EXPECT_EQ(file.ReadInteger("Bookmarks", "LastChapter", -1), 4);
+
+    // Same run: elsewhere, another state; "&Go To Bookmark" brings the place and state back.
+    window->View().SetSelection(0, 0);
+    window->State().CurrentChapter = 9;
+    window->State().CurrentVoice = 3;
+    Click(window->btnGoToBookmark);
+    EXPECT_EQ(window->View().SelectionStart(), bookmarked);
+    EXPECT_EQ(window->State().CurrentChapter, 4);
+    EXPECT_EQ(window->State().CurrentVoice, 0);
+    voice_.Reset();
+    Read(*window);  // resumes with the whole bookmarked line
+    ASSERT_FALSE(voice_.Spoken().empty());
+    EXPECT_NE(WithoutTags(voice_.Spoken()[0]).find("The bookmarked line."), std::string::npos);
+    window->State().CurrentChapter = 7;  // the state at the end of the program
+  }
+  // After a restart: the place of the bookmark, the state of the moment the program ended.
+  const auto window = Open(novel);
+  Click(window->btnGoToBookmark);
+  EXPECT_EQ(window->View().SelectionStart(), bookmarked);
+  EXPECT_EQ(window->State().CurrentChapter, 7);
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,101 @@
+// The window: opening it on a novel (offscreen), and how long its thread goes without handling
+// events while a long sentence is spoken.
+//
+// QUILLON_BENCH_NOVEL names the document to open (default: the novel built into build/bin, else the
+// document tests' sample).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app/quillon_talks_main.h"
+#include "app/threaded_voice.h"
+#include "speech/speech_voice.h"
+
+namespace {
+
+QApplication& Application() {
+  static int argc = 1;
+  static char name[] = "window_bench";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  static QApplication application(argc, argv);
+  return application;
+}
+
+std::string NovelPath() {
+  if (const char* path = std::getenv("QUILLON_BENCH_NOVEL")) {
+    return path;
+  }
+  const std::string built =
+      std::string(QUILLON_BINARY_DIR) + "/bin/TheBlitheWanderingsOfQuillonFenwright.rtf";
+  if (std::filesystem::exists(built)) {
+    return built;
+  }
+  return std::string(QUILLON_SOURCE_DIR) + "/tests/app/data/sample.rtf";
+}
+
+class SilentVoice final : public quillon::SpeechVoice {
+ public:
+  void Speak(std::u16string_view, unsigned) override {}
+};
+
+// A voice that takes as long as a long sentence does to be heard.
+class SlowVoice final : public quillon::SpeechVoice {
+ public:
+  void Speak(std::u16string_view, unsigned) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  }
+};
+
+void BM_OpenWindowOnNovel(benchmark::State& state) {
+  Application();
+  SilentVoice voice;
+  quillon::ReaderWindowOptions options;
+  options.document_path = NovelPath();
+  options.settings_path = (std::filesystem::temp_directory_path() / "window_bench.INI").string();
+  for (auto _ : state) {
+    quillon::TfQuillonReaderMain window(voice, options);
+    window.show();
+    benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&window));
+    state.counters["characters"] = static_cast<double>(window.View().TextLength());
+    state.counters["display_lines"] = static_cast<double>(window.View().DisplayLineCount());
+  }
+  std::filesystem::remove(options.settings_path);
+}
+BENCHMARK(BM_OpenWindowOnNovel)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The longest time between two ticks of a 10 ms timer while the window waits for a sentence.
+void BM_LongestEventGapWhileSpeaking(benchmark::State& state) {
+  Application();
+  SlowVoice slow;
+  quillon::ThreadedVoice voice(slow);
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      const qint64 now = clock.elapsed();
+      longest = std::max(longest, now - last);
+      last = now;
+    });
+    timer.start(10);
+    clock.start();
+    voice.Speak(u"<VOICE REQUIRED=\"Gender=Male\">A long sentence.</VOICE>", quillon::kSpeakIsXml);
+    timer.stop();
+    state.counters["longest_gap_ms"] = static_cast<double>(longest);
+  }
+}
+BENCHMARK(BM_LongestEventGapWhileSpeaking)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
