@@ -38,7 +38,7 @@ TEST(ChapterOfLine, TheFirstHeadingInTableOrderWins) {
       {"CHAPTER 100\r\n", 10},
       {"CHAPTER 05\r\n", 0},
       {"As CHAPTER 3 tells, he left.\r\n", 3},  // anywhere in the line
-      {"Chapter 3\r\n", 0},                      // mixed case is not a heading
+      {"Chapter 3\r\n", 0},                     // mixed case is not a heading
       {"CHAPTER  3\r\n", 0},
       {"CHAPTER 3 and CHAPTER 40\r\n", 40},  // table order, not line order
       {"", 0},

@@ -36,8 +36,8 @@ TEST(MemoryView, SelectionIsClampedToTheText) {
   const struct {
     std::int64_t start, length, expected_start, expected_length;
   } cases[] = {
-      {2, 3, 2, 3},     {2, 0, 2, 0},     {8, 5, 8, 2},   {-4, 3, 0, 3},  {12, 1, 10, 0},
-      {5, -2, 3, 2},    {2, -5, 0, 2},    {0, kMax, 0, 10}, {9, kMin, 0, 9}, {kMax, kMax, 10, 0},
+      {2, 3, 2, 3},  {2, 0, 2, 0},  {8, 5, 8, 2},     {-4, 3, 0, 3},   {12, 1, 10, 0},
+      {5, -2, 3, 2}, {2, -5, 0, 2}, {0, kMax, 0, 10}, {9, kMin, 0, 9}, {kMax, kMax, 10, 0},
   };
   for (const auto& c : cases) {
     view.SetSelection(c.start, c.length);
@@ -54,12 +54,12 @@ TEST(MemoryView, FindForwardSearchesOnlyTheGivenRange) {
     std::string what;
     std::int64_t start, count, expected;
   } cases[] = {
-      {"\n", 0, 10, 3},  {"\n", 4, 6, 7},  {"\n", 8, 2, -1},  // after the last line feed
-      {"\n", 0, 3, -1},                                       // the range ends before it
-      {"\n", 0, 4, 3},   {"ab", 1, 9, 8},  {"ab", 7, 100, 8},  // a count past the end is cut
-      {"cd\r", 0, 7, 4}, {"cd\r", 0, 6, -1},                  // the whole match must fit
-      {"x", 0, 10, -1},  {"", 0, 10, -1}, {"a", -3, 2, 0},    {"a", 10, 5, -1},
-      {"a", 0, 0, -1},   {"a", 0, -1, -1},
+      {"\n", 0, 10, 3},  {"\n", 4, 6, 7},    {"\n", 8, 2, -1},   // after the last line feed
+      {"\n", 0, 3, -1},                                          // the range ends before it
+      {"\n", 0, 4, 3},   {"ab", 1, 9, 8},    {"ab", 7, 100, 8},  // a count past the end is cut
+      {"cd\r", 0, 7, 4}, {"cd\r", 0, 6, -1},                     // the whole match must fit
+      {"x", 0, 10, -1},  {"", 0, 10, -1},    {"a", -3, 2, 0},
+      {"a", 10, 5, -1},  {"a", 0, 0, -1},    {"a", 0, -1, -1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(view.FindForward(c.what, c.start, c.count), c.expected)
@@ -88,7 +88,7 @@ TEST(MemoryView, OneDisplayLinePerParagraphAndTheCaretIsScrolledIntoView) {
   view.SetSelection(12, 6);  // line 2, the caret after it on line 3
   view.ScrollCaret();
   EXPECT_EQ(view.FirstVisibleLine(), 3);  // scrolled up to the caret
-  view.SetSelection(48, 6);  // the caret on line 9
+  view.SetSelection(48, 6);               // the caret on line 9
   view.ScrollCaret();
   EXPECT_EQ(view.FirstVisibleLine(), 7);  // the caret is the last of three visible lines
   view.ScrollCaret();

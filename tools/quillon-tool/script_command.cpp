@@ -126,7 +126,11 @@ void AddScriptCommand(CLI::App& app, int& exit_code) {
   command->add_option("DOCUMENT", options->document, "The novel's document (plain text)")
       ->required();
   command->add_option("--start", options->start, "View position of the caret to start at")
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Validator(
+          [](const std::string& value) {
+            return value.starts_with('-') ? "a position is 0 or more" : std::string();
+          },
+          "POS", "position"));
   command->add_option("--chapter", options->chapter, "Current chapter number at the start");
   command->add_option("--voice", options->voice, "Current voice number at the start");
   command->add_flag("--flag", options->flag,
