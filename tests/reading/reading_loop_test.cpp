@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <ostream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -364,6 +365,35 @@ TEST_F(ReadingLoopTest, ASecondReadingRunsNestedAndTheFirstResumes) {
                                              Narrator("Four.")};
   EXPECT_EQ(texts, expected);
   EXPECT_EQ(view.SelectionStart(), 31);  // the second end marker
+}
+
+TEST_F(ReadingLoopTest, ArbitraryTextIsReadToItsEnd) {
+  // Marks the splitter, the tags and the quotation test react to, mixed with line breaks.
+  static constexpr std::string_view kPieces[] = {
+      "\"",   "<",
+      ">",    ".",
+      "?",    "!",
+      ":",    ",",
+      " ",    "\r",
+      "\n",   "\r\n",
+      "\x85", "--",
+      "1. ",  "a",
+      "Mr.",  "H.R.'s",
+      "~",    "CHAPTER 5",
+      "\t",   std::string_view("\0", 1),
+      "\xff", "Bob",
+  };
+  std::mt19937 random(20261208);
+  for (int document = 0; document < 300; ++document) {
+    std::string text;
+    const int pieces = static_cast<int>(random() % 400);
+    for (int i = 0; i < pieces; ++i) {
+      text += kPieces[random() % std::size(kPieces)];
+    }
+    const ReadingEnd end = Read(PlainTextToViewText(text));
+    EXPECT_NE(end, ReadingEnd::Stopped);
+    EXPECT_LE(view.SelectionStart() + view.SelectionLength(), view.TextLength());
+  }
 }
 
 }  // namespace
