@@ -4,6 +4,7 @@ namespace quillon::tool {
 
 void RegisterCommands(CLI::App& app, int& exit_code) {
   AddScriptCommand(app, exit_code);
+  AddTablesCommand(app, exit_code);
 }
 
 }  // namespace quillon::tool
