@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "tools/quillon-tool/script.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -68,11 +70,23 @@ class ScriptCommand : public ::testing::Test {
 
 const fs::path kData = fs::path(QUILLON_SOURCE_DIR) / "tests" / "tools" / "data";
 
+// Runs the subcommand in-process; returns what it printed on standard output.
+std::string Script(const quillon::tool::ScriptOptions& options) {
+  std::ostringstream out, err;
+  EXPECT_EQ(quillon::tool::RunScriptCommand(options, out, err), 0) << err.str();
+  EXPECT_EQ(err.str(), "");
+  return out.str();
+}
+
 // The expected output was checked by hand, sentence by sentence, against the reading rules.
 TEST_F(ScriptCommand, ScriptsTheSampleDocumentExactly) {
+  const std::string expected = ReadAll(kData / "script_sample.expected.jsonl");
+  EXPECT_EQ(Script({.document = (kData / "script_sample.txt").string()}), expected);
+
+  // The program prints the same.
   const RunResult result = Run("script '" + (kData / "script_sample.txt").string() + "'");
   EXPECT_EQ(result.exit_code, 0) << Err();
-  EXPECT_EQ(result.out, ReadAll(kData / "script_sample.expected.jsonl"));
+  EXPECT_EQ(result.out, expected);
   EXPECT_EQ(Err(), "");
 }
 
@@ -80,22 +94,24 @@ TEST_F(ScriptCommand, StartsAtTheGivenPlaceWithTheGivenState) {
   // CR line ends: "One." takes positions 0 to 5. The quotation names no one, so the voice given
   // goes on; the last line has no line end and is never read.
   const fs::path doc = Write("doc.txt", "One.\r\"Go,\" he said.\rTwo.");
-  const RunResult result = Run("script '" + doc.string() + "' --start 6 --chapter 41 --voice 9");
-  EXPECT_EQ(result.exit_code, 0) << Err();
-  EXPECT_EQ(result.out,
+  EXPECT_EQ(Script({.document = doc.string(), .start = 6, .chapter = 41, .voice = 9}),
             "{\"line\":6,\"chapter\":41,\"voice\":9,\"text\":\"<VOICE REQUIRED=\\\"Gender=Male\\\">"
             "<RATE SPEED=\\\"-1\\\"><VOLUME LEVEL=\\\"80\\\"><PITCH "
             "MIDDLE=\\\"-7\\\">\\\"Go,\\\"</VOICE>\"}\n"
             "{\"line\":6,\"chapter\":41,\"voice\":9,\"text\":"
             "\"<VOICE REQUIRED=\\\"Name=Microsoft Mike\\\">he said.</VOICE>\"}\n"
             "{\"end\":\"eof\"}\n");
+  // A start past the end reads nothing.
+  EXPECT_EQ(Script({.document = doc.string(), .start = 1000}), "{\"end\":\"eof\"}\n");
+  // Options reach the program.
+  const RunResult result = Run("script '" + doc.string() + "' --start 6 --chapter 41 --voice 9");
+  EXPECT_EQ(result.exit_code, 0) << Err();
+  EXPECT_EQ(result.out, Script({.document = doc.string(), .start = 6, .chapter = 41, .voice = 9}));
 }
 
 TEST_F(ScriptCommand, EndsAtTheEndMarkerWithItsLine) {
   const fs::path doc = Write("doc.txt", "\n\nabc ~~~ def\nOne.\n");
-  const RunResult result = Run("script '" + doc.string() + "'");
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.out, "{\"end\":\"marker\",\"line\":4}\n");
+  EXPECT_EQ(Script({.document = doc.string()}), "{\"end\":\"marker\",\"line\":4}\n");
 }
 
 TEST_F(ScriptCommand, ReportsAnUnreadableDocument) {

@@ -1,18 +1,15 @@
-// quillon-tool script: what a reading would speak, as JSON Lines, without speaking it.
+// quillon-tool script DOCUMENT [--start POS] [--chapter N] [--voice N] [--flag]
 //
-//   quillon-tool script DOCUMENT [--start POS] [--chapter N] [--voice N] [--flag]
-//
-// One object per sentence handed to the voice, in order:
-//   {"line": L, "chapter": C, "voice": V, "text": T}
 // L is the view position where the line being read starts, C and V the chapter and voice numbers
-// as the sentence is spoken, T the marked-up text in UTF-8. Then {"end": "marker", "line": L}
-// when the end marker's line was fetched, or {"end": "eof"} when no line feed follows any more.
+// as the sentence is handed to the voice (nothing runs between framing and speaking here, so V is
+// also the voice it was framed in), T the marked-up text in UTF-8.
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <string>
 
 #include "app/reader_state.h"
@@ -21,19 +18,10 @@
 #include "speech/recording_voice.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
+#include "tools/quillon-tool/script.h"
 
 namespace quillon::tool {
 namespace {
-
-constexpr int kExitCannotOpen = 2;
-
-struct ScriptOptions {
-  std::string document;
-  std::int64_t start = 0;
-  std::int32_t chapter = 0;
-  std::int32_t voice = 0;
-  bool flag = false;
-};
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -72,18 +60,17 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
-void PrintJsonLine(const nlohmann::ordered_json& object) {
-  std::cout << object.dump() << '\n';
-}
+}  // namespace
 
-int RunScript(const ScriptOptions& options) {
+int RunScriptCommand(const ScriptOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
   try {
     text = LoadDocumentText(options.document);
   } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
+    err << e.what() << '\n';
     return kExitCannotOpen;
   }
+  const auto print = [&out](const nlohmann::ordered_json& object) { out << object.dump() << '\n'; };
   MemoryView view(std::move(text));
   view.SetSelection(options.start, 0);
 
@@ -98,7 +85,7 @@ int RunScript(const ScriptOptions& options) {
     object["chapter"] = state.CurrentChapter;
     object["voice"] = state.CurrentVoice;
     object["text"] = Utf16ToUtf8(spoken);
-    PrintJsonLine(object);
+    print(object);
   });
 
   ReadingOptions reading;
@@ -112,12 +99,13 @@ int RunScript(const ScriptOptions& options) {
   } else {
     last["end"] = "eof";
   }
-  PrintJsonLine(last);
-  std::cout.flush();
-  return std::cout ? 0 : 1;
+  print(last);
+  out.flush();
+  if (!out) {
+    throw std::runtime_error("Could not write the script.");
+  }
+  return 0;
 }
-
-}  // namespace
 
 void AddScriptCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<ScriptOptions>();
@@ -135,7 +123,8 @@ void AddScriptCommand(CLI::App& app, int& exit_code) {
   command->add_option("--voice", options->voice, "Current voice number at the start");
   command->add_flag("--flag", options->flag,
                     "The first H.R. of chapter 12 has been read (a pronunciation rule's flag)");
-  command->callback([options, &exit_code] { exit_code = RunScript(*options); });
+  command->callback(
+      [options, &exit_code] { exit_code = RunScriptCommand(*options, std::cout, std::cerr); });
 }
 
 }  // namespace quillon::tool
