@@ -111,7 +111,8 @@ void AddScriptCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<ScriptOptions>();
   CLI::App* command = app.add_subcommand(
       "script", "Print, as JSON Lines, every sentence a reading would speak, without speaking it");
-  command->add_option("DOCUMENT", options->document, "The novel's document (plain text)")
+  command
+      ->add_option("DOCUMENT", options->document, "The novel's document (rich text or plain text)")
       ->required();
   command->add_option("--start", options->start, "View position of the caret to start at")
       ->check(CLI::Validator(
