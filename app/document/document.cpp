@@ -229,10 +229,12 @@ class DocumentBuilder {
     paragraph_ = Paragraph{};
   }
 
-  // The text after the last paragraph break forms a paragraph only when there is some.
+  // The text after the last paragraph break is the last paragraph, kept even when empty: a file
+  // that ends with a break ends with an empty paragraph, so the view text keeps that final line
+  // end, as a rich-text view keeps the last paragraph mark. An empty file has no paragraphs.
   Document Finish(Alignment alignment) {
     FlushRun();
-    if (!paragraph_.runs.empty()) {
+    if (!paragraph_.runs.empty() || !document_.paragraphs.empty()) {
       EndParagraph(alignment);
     }
     return std::move(document_);
