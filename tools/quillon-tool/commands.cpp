@@ -3,6 +3,7 @@
 namespace quillon::tool {
 
 void RegisterCommands(CLI::App& app, int& exit_code) {
+  AddScriptCommand(app, exit_code);
   AddTablesCommand(app, exit_code);
 }
 

@@ -25,6 +25,7 @@ constexpr NamedTable kTables[] = {
     {"cues",     PrintCuesTable},
     {"names",    PrintNamesTable},
     {"profiles", PrintProfilesTable},
+    {"rules",    PrintRulesTable},
 };
 // clang-format on
 
