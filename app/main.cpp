@@ -9,29 +9,14 @@
 
 #include "app/error_message.h"
 #include "app/quillon_talks_main.h"
-#include "speech/speech_voice.h"
-
-#ifdef QUILLON_HAVE_SPEECH
 #include "speech/pulse_voice.h"
-#endif
-
-namespace {
-
-std::unique_ptr<quillon::SpeechVoice> ConnectVoice() {
-#ifdef QUILLON_HAVE_SPEECH
-  return std::make_unique<quillon::PulseSpeechVoice>();
-#else
-  throw std::runtime_error("This program was built without speech output");
-#endif
-}
-
-}  // namespace
+#include "speech/speech_voice.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   std::unique_ptr<quillon::SpeechVoice> voice;
   try {
-    voice = ConnectVoice();
+    voice = std::make_unique<quillon::PulseSpeechVoice>();
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, QStringLiteral("Quillon Reader"),
                           QString::fromStdString(quillon::ErrorMessageText(error.what())));
