@@ -46,7 +46,9 @@ QFont WindowFont(int points, bool bold = false) {
 void AddFontSubstitutes() {
   QFont::insertSubstitutions(QString::fromUtf8(kWindowFont),
                              {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                              QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+                              QStringLiteral("Liberation Sans"),
+                              QStringLiteral("DejaVu Sans Condensed"),
+                              QStringLiteral("DejaVu Sans")});
   QFont::insertSubstitutions(QString::fromUtf8(kLargeFont),
                              {QStringLiteral("Gelasio"), QStringLiteral("Liberation Serif"),
                               QStringLiteral("DejaVu Serif")});
@@ -83,6 +85,7 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     scale_ = screen->logicalDotsPerInch() / 96.0;
   }
+  AddFontSubstitutes();  // before any font of the window is resolved
   BuildControls();
   RunHandler([this] { FormCreate(); });
 }
@@ -259,7 +262,6 @@ void TfQuillonReaderMain::FormCreate() {
   setFixedSize(size());
 
   // 4: the window's font (the view uses it too); sizes follow the screen's text size.
-  AddFontSubstitutes();
   setFont(WindowFont(8));
   riched->setFont(WindowFont(8));
   view_font_points_ = 8;

@@ -3,7 +3,7 @@
 # from the sink's monitor, "&Stop" and "&Close" are clicked; sound must have arrived, the program
 # must end with exit code 0, and its settings file must hold the position and the reading state.
 #
-#   smoke_test.sh BIN_DIR [SCREENSHOT.png]
+#   smoke_test.sh BIN_DIR [SCREENSHOT.png [SECONDS]]
 #
 # BIN_DIR holds quillon-reader, screen_grab and (when the novel has been built) the novel. The
 # program is copied to a directory of its own, so its settings file starts absent. Timings and
@@ -12,6 +12,7 @@ set -euo pipefail
 
 bin_dir=$(cd "$1" && pwd)
 screenshot=${2:-}
+reading_seconds=${3:-5} # how long it reads before the screenshot and "&Stop"
 novel=TheBlitheWanderingsOfQuillonFenwright.rtf
 caption='Vocalizer for'
 
@@ -110,7 +111,7 @@ echo "figure: resident memory after loading: $(awk '/VmRSS/ {print $2, $3}' "/pr
 # Button centres inside the window's client area (96 dots per inch, the design's layout).
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 click 687 30 # "&Read"
-sleep 5
+sleep "$reading_seconds"
 if [ -n "$screenshot" ]; then
   "$bin_dir/screen_grab" "$window" "$screenshot" || fail "no screenshot"
 fi
@@ -118,11 +119,13 @@ echo "figure: resident memory while reading: $(awk '/VmRSS/ {print $2, $3}' "/pr
 click 687 99 # "&Stop": handled when the sentence being spoken has ended
 sleep 0.5
 click 687 545 # "&Close": carried out once the reading has ended
-for ((i = 0; i < 300; i++)); do
+closed=$(now_ms)
+for ((i = 0; i < 600; i++)); do
   kill -0 "$reader" 2>/dev/null || break
   sleep 0.1
 done
 kill -0 "$reader" 2>/dev/null && fail "the reader did not end after Close"
+echo "figure: Close to exit (the sentence being spoken is finished first): $(($(now_ms) - closed)) ms"
 set +e
 wait "$reader"
 code=$?
