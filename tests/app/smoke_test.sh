@@ -120,7 +120,7 @@ click 687 99 # "&Stop": handled when the sentence being spoken has ended
 sleep 0.5
 click 687 545 # "&Close": carried out once the reading has ended
 closed=$(now_ms)
-for ((i = 0; i < 600; i++)); do
+for ((i = 0; i < 1200; i++)); do # a long sentence may take a minute on a loaded machine
   kill -0 "$reader" 2>/dev/null || break
   sleep 0.1
 done
