@@ -3,8 +3,7 @@
 namespace quillon::tool {
 
 void RegisterCommands(CLI::App& app, int& exit_code) {
-  (void)app;
-  (void)exit_code;
+  AddSayCommand(app, exit_code);
 }
 
 }  // namespace quillon::tool

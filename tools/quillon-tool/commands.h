@@ -12,4 +12,6 @@ inline constexpr int kExitUsage = 64;
 
 void RegisterCommands(CLI::App& app, int& exit_code);
 
+void AddSayCommand(CLI::App& app, int& exit_code);
+
 }  // namespace quillon::tool
