@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <future>
@@ -15,19 +16,65 @@
 namespace quillon {
 namespace {
 
-// The sink of the synthesis in progress and what went wrong in it; touched only on the synthesis
-// thread, from Render and from espeak-ng's callback.
-const SampleSink* g_sink = nullptr;
-std::exception_ptr g_sink_error;
+// The synthesis in progress, touched only on the synthesis thread (Render and espeak-ng's
+// callback): where its samples go, what went wrong, the silences its marks stand for, and how
+// many samples espeak-ng has produced so far (mark events give their place in those).
+struct Synthesis {
+  const SampleSink* sink = nullptr;
+  const std::vector<int>* silences_ms = nullptr;
+  int sample_rate = 0;
+  std::uint64_t produced = 0;
+  std::exception_ptr error;
+};
+Synthesis g_synthesis;
 
-int SynthCallback(short* wav, int count, espeak_EVENT* /*events*/) {
-  if (wav == nullptr || count <= 0 || g_sink == nullptr) {
-    return 0;
+void WriteZeros(const SampleSink& sink, std::size_t count) {
+  static constexpr std::array<std::int16_t, 1024> kZeros{};
+  while (count > 0) {
+    const std::size_t n = std::min(count, kZeros.size());
+    sink(std::span<const std::int16_t>(kZeros.data(), n));
+    count -= n;
+  }
+}
+
+std::size_t SamplesOf(int ms, int rate) {
+  return static_cast<std::size_t>(ms) * static_cast<std::size_t>(rate) / 1000;
+}
+
+int SynthCallback(short* wav, int count, espeak_EVENT* events) {
+  Synthesis& s = g_synthesis;
+  if (s.sink == nullptr || s.error) {
+    return 1;
   }
   try {
-    (*g_sink)(std::span<const std::int16_t>(wav, static_cast<std::size_t>(count)));
+    const std::size_t n = (wav == nullptr || count < 0) ? 0 : static_cast<std::size_t>(count);
+    std::size_t done = 0;  // samples of this buffer handed on
+    for (const espeak_EVENT* e = events; e != nullptr && e->type != espeakEVENT_LIST_TERMINATED;
+         ++e) {
+      if (e->type != espeakEVENT_MARK || e->id.name == nullptr || s.silences_ms == nullptr) {
+        continue;
+      }
+      const unsigned long index = std::strtoul(e->id.name, nullptr, 10);
+      if (index >= s.silences_ms->size()) {
+        continue;
+      }
+      // The mark's place in this buffer: the samples before it go first, then the silence.
+      const std::uint64_t at = static_cast<std::uint64_t>(std::max(e->sample, 0));
+      const std::size_t offset =
+          at <= s.produced ? 0
+                           : static_cast<std::size_t>(std::min<std::uint64_t>(at - s.produced, n));
+      if (offset > done) {
+        (*s.sink)(std::span<const std::int16_t>(wav + done, offset - done));
+        done = offset;
+      }
+      WriteZeros(*s.sink, SamplesOf((*s.silences_ms)[index], s.sample_rate));
+    }
+    if (n > done) {
+      (*s.sink)(std::span<const std::int16_t>(wav + done, n - done));
+    }
+    s.produced += n;
   } catch (...) {
-    g_sink_error = std::current_exception();
+    s.error = std::current_exception();
     return 1;  // abort the synthesis
   }
   return 0;
@@ -114,8 +161,7 @@ EspeakSynthesizer::EspeakSynthesizer() : worker_(new Worker) {
             "espeak-ng-data package installed?)");
       }
       espeak_SetSynthCallback(SynthCallback);
-      if (espeak_SetVoiceByName(std::string(EspeakVoiceName(MarkupVoice::Narrator)).c_str()) !=
-          EE_OK) {
+      if (espeak_SetVoiceByName(std::string(EspeakVoiceName(SpeakingState{})).c_str()) != EE_OK) {
         espeak_Terminate();
         throw std::runtime_error("Cannot start the speech engine: espeak-ng has no English voice");
       }
@@ -154,12 +200,7 @@ void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const Sampl
     for (std::size_t i = 0; i < steps.size(); ++i) {
       const SpeechStep& step = steps[i];
       if (step.is_silence) {
-        static constexpr std::array<std::int16_t, 1024> kZeros{};
-        for (std::size_t left = SilenceSamples(step.silence_ms); left > 0;) {
-          const std::size_t n = std::min(left, kZeros.size());
-          sink(std::span<const std::int16_t>(kZeros.data(), n));
-          left -= n;
-        }
+        WriteZeros(sink, SilenceSamples(step.silence_ms));
         continue;
       }
       const EspeakUtterance& u = step.utterance;
@@ -180,14 +221,12 @@ void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const Sampl
       if (i == last_utterance) {
         flags |= espeakENDPAUSE;  // the pause that ends a sentence
       }
-      g_sink = &sink;
-      g_sink_error = nullptr;
+      g_synthesis = Synthesis{&sink, &u.silences_ms, sample_rate_, 0, nullptr};
       const espeak_ERROR result = espeak_Synth(u.ssml.c_str(), u.ssml.size() + 1, 0, POS_CHARACTER,
                                                0, flags, nullptr, nullptr);
-      g_sink = nullptr;
-      if (g_sink_error) {
-        std::exception_ptr error = g_sink_error;
-        g_sink_error = nullptr;
+      const std::exception_ptr error = g_synthesis.error;
+      g_synthesis = Synthesis{};
+      if (error) {
         std::rethrow_exception(error);
       }
       if (result != EE_OK) {

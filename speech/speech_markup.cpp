@@ -618,38 +618,122 @@ std::string EscapeText(std::string_view text) {
   return out;
 }
 
-// The text of one run as espeak-ng should read it, and whether it uses phoneme input.
-std::string RunText(const MarkupSegment& run, bool& uses_phonemes) {
-  if (run.state.part != PartOfSpeech::None) {
-    const std::string_view word = TrimSpaces(run.text);
-    if (auto phonemes = HeteronymPhonemes(word, run.state.part)) {
-      uses_phonemes = true;
-      const std::size_t lead = run.text.find(word);
-      return EscapeText(run.text.substr(0, lead)) + "[[" + std::string(*phonemes) + "]]" +
-             EscapeText(run.text.substr(lead + word.size()));
+// Writes one utterance's SSML and keeps espeak-ng 1.51's phoneme input out of trouble: after
+// "]]" it reads tags as text until the next word, so phonemes directly followed by a tag are
+// given up for the plain word; and the space inside "[[... ]]" keeps a following "." from being
+// read as "dot".
+class UtteranceWriter {
+ public:
+  explicit UtteranceWriter(EspeakUtterance& utterance) : u_(utterance) { u_.ssml = "<speak>"; }
+
+  void Tag(const std::string& tag) {
+    if (phonemes_at_) {
+      u_.ssml.replace(*phonemes_at_, std::string::npos, phonemes_plain_);
+      phonemes_at_.reset();
+      --phoneme_groups_;
+    }
+    u_.ssml += tag;
+  }
+  void Text(const std::string& escaped) {
+    if (escaped.find_first_not_of(" \t\n") != std::string::npos) {
+      phonemes_at_.reset();
+    }
+    u_.ssml += escaped;
+  }
+  void Phonemes(std::string_view phonemes, const std::string& plain_escaped) {
+    Tag("");  // phonemes right after phonemes: the first group is spelt out
+    phonemes_at_ = u_.ssml.size();
+    phonemes_plain_ = plain_escaped;
+    u_.ssml += "[[" + std::string(phonemes) + " ]]";
+    ++phoneme_groups_;
+  }
+  // Punctuation taken from the start of the next run: it joins the last word, as a "." after a
+  // space would be read as "dot".
+  void Punctuation(const std::string& escaped) {
+    if (escaped.empty()) {
+      return;
+    }
+    while (!u_.ssml.empty() && u_.ssml.back() == ' ' && !phonemes_at_) {
+      u_.ssml.pop_back();
+    }
+    Text(escaped);
+  }
+  // Phonemes that end a stretch of text (before a mark or at the end of the utterance) get a
+  // punctuation mark after them, where it does no harm, instead of being spelt out.
+  void EndPhonemes(std::string_view punctuation) {
+    if (phonemes_at_) {
+      Text(std::string(punctuation));
     }
   }
-  if (run.state.context == SpeechContext::Currency) {
-    return EscapeText(SpellMoney(run.text));
+  void Finish() {
+    Tag("</speak>");
+    u_.uses_phonemes = phoneme_groups_ > 0;
   }
-  return EscapeText(run.text);
+
+ private:
+  EspeakUtterance& u_;
+  std::optional<std::size_t> phonemes_at_;
+  std::string phonemes_plain_;
+  int phoneme_groups_ = 0;
+};
+
+// Writes one run's text as espeak-ng should read it.
+void WriteRunText(UtteranceWriter& writer, std::string_view text, const SpeakingState& state) {
+  if (state.part != PartOfSpeech::None) {
+    const std::string_view word = TrimSpaces(text);
+    if (auto phonemes = HeteronymPhonemes(word, state.part)) {
+      const std::size_t lead = static_cast<std::size_t>(word.data() - text.data());
+      writer.Text(EscapeText(text.substr(0, lead)));
+      writer.Phonemes(*phonemes, EscapeText(word));
+      writer.Text(EscapeText(text.substr(lead + word.size())));
+      return;
+    }
+  }
+  if (state.context == SpeechContext::Currency) {
+    writer.Text(EscapeText(SpellMoney(text)));
+    return;
+  }
+  writer.Text(EscapeText(text));
 }
 
-void AppendRun(std::string& ssml, const MarkupSegment& run, bool& uses_phonemes) {
-  const EspeakProsody p = MapProsody(run.state);
+// What the SSML elements of a run express; the part of speech and the context are in its text.
+bool SameElements(const SpeakingState& a, const SpeakingState& b) {
+  return a.rate == b.rate && a.volume == b.volume && a.pitch == b.pitch && a.emphasis == b.emphasis;
+}
+
+// Opens the elements that speak a run in state.
+void OpenRun(UtteranceWriter& writer, const SpeakingState& state) {
+  const EspeakProsody p = MapProsody(state);
   const std::string volume = std::to_string(p.volume);
-  ssml += "<prosody rate=\"" + std::to_string(p.rate_percent) + "%\" pitch=\"" +
-          std::to_string(p.pitch) + "\" range=\"" + std::to_string(p.range) + "\" volume=\"" +
-          volume + "\">";
-  if (run.state.emphasis) {
+  std::string tag = "<prosody rate=\"" + std::to_string(p.rate_percent) + "%\" pitch=\"" +
+                    std::to_string(p.pitch) + "\" range=\"" + std::to_string(p.range) +
+                    "\" volume=\"" + volume + "\">";
+  if (state.emphasis) {
     // espeak-ng's emphasis sets a volume of its own; the inner prosody restores ours.
-    ssml += "<emphasis><prosody volume=\"" + volume + "\">";
+    tag += "<emphasis><prosody volume=\"" + volume + "\">";
   }
-  ssml += RunText(run, uses_phonemes);
-  if (run.state.emphasis) {
-    ssml += "</prosody></emphasis>";
+  writer.Tag(tag);
+}
+
+void CloseRun(UtteranceWriter& writer, const SpeakingState& state) {
+  writer.Tag(state.emphasis ? "</prosody></emphasis></prosody>" : "</prosody>");
+}
+
+// Punctuation that starts a run: espeak-ng reads a "." that follows a tag as "dot", so it goes
+// to the end of the run before.
+std::size_t LeadingPunctuation(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[n]);
+    const bool punctuation = (c < 0x80 && c > ' ' && !IsAsciiLetter(text[n]) &&
+                              !IsAsciiDigit(text[n]) && c != '$' && c != '&' && c != '<') ||
+                             c == 0x85 || (c >= 0x91 && c <= 0x94);
+    if (!punctuation) {
+      break;
+    }
+    ++n;
   }
-  ssml += "</prosody>";
+  return n;
 }
 
 }  // namespace
@@ -728,10 +812,8 @@ std::vector<MarkupSegment> ParseSpeechMarkup(std::string_view markup) {
 
 EspeakProsody MapProsody(const SpeakingState& state) {
   EspeakProsody p{};
-  // Rate: each step multiplies the speed by the tenth root of 3. Softer voices speak a little
-  // faster and louder ones slower (half a percent per volume point below full), so that profiles
-  // that differ only in volume still differ in timing.
-  const double rate = std::pow(3.0, state.rate / 10.0) * (1.0 + 0.005 * (100 - state.volume));
+  // Rate: each step multiplies the speed by the tenth root of 3.
+  const double rate = std::pow(3.0, state.rate / 10.0);
   p.rate_percent = static_cast<int>(std::lround(rate * 100.0));
   // Pitch: each step is a 24th of an octave. espeak-ng's pitch moves the voice's base one octave
   // per 50 units; the range is scaled by the same factor, so the whole intonation moves together.
@@ -743,27 +825,38 @@ EspeakProsody MapProsody(const SpeakingState& state) {
   return p;
 }
 
-std::string_view EspeakVoiceName(MarkupVoice voice) {
-  switch (voice) {
+// clang-format off
+// The espeak-ng voices. A male voice that speaks below 80 % volume gets a softer variant of its
+// own, so that profiles that differ only in volume still sound like two people.
+constexpr std::string_view kNarratorVoice  = "en-us+m3";
+constexpr std::string_view kMaryVoice      = "en-us+f3";
+constexpr std::string_view kRobotVoice     = "en-us+robosoft";
+constexpr std::string_view kMaleVoice      = "en-us+m2";
+constexpr std::string_view kSoftMaleVoice  = "en-us+m1";
+constexpr std::string_view kFemaleVoice    = "en-us+f1";
+constexpr int kSoftVolume = 80;
+// clang-format on
+
+std::string_view EspeakVoiceName(const SpeakingState& state) {
+  switch (state.voice) {
     case MarkupVoice::Narrator:
-      return "en-us+m3";
+      return kNarratorVoice;
     case MarkupVoice::Mary:
-      return "en-us+f3";
+      return kMaryVoice;
     case MarkupVoice::Robot:
-      return "en-us+robosoft";
+      return kRobotVoice;
     case MarkupVoice::Male:
-      return "en-us+m1";
+      return state.volume < kSoftVolume ? kSoftMaleVoice : kMaleVoice;
     case MarkupVoice::Female:
-      return "en-us+f1";
+      return kFemaleVoice;
   }
-  return "en-us+m3";
+  return kNarratorVoice;
 }
 
 std::vector<std::string_view> EspeakVariantsUsed() {
   std::vector<std::string_view> variants;
-  for (MarkupVoice v : {MarkupVoice::Narrator, MarkupVoice::Mary, MarkupVoice::Robot,
-                        MarkupVoice::Male, MarkupVoice::Female}) {
-    const std::string_view name = EspeakVoiceName(v);
+  for (std::string_view name :
+       {kNarratorVoice, kMaryVoice, kRobotVoice, kMaleVoice, kSoftMaleVoice, kFemaleVoice}) {
     variants.push_back(name.substr(name.find('+') + 1));
   }
   return variants;
@@ -789,44 +882,84 @@ std::string MarkupOfSpokenText(std::u16string_view text, unsigned flags) {
 
 std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup) {
   std::vector<SpeechStep> steps;
-  bool open = false;     // the last step is an utterance that more runs may join
-  bool audible = false;  // it holds more than white space
+  std::optional<UtteranceWriter> writer;  // the utterance being written, the last step
+  bool audible = false;                   // it holds more than white space
   MarkupVoice open_voice = MarkupVoice::Narrator;
-  const auto close = [&] {
-    if (open) {
-      if (audible) {
-        steps.back().utterance.ssml += "</speak>";
-      } else {
-        steps.pop_back();  // white space between two silences or voices says nothing
-      }
-      open = false;
+  std::optional<SpeakingState> run_open;  // the state whose elements are open in it
+  int pending_ms = 0;                     // silence met since the last audible run
+  const auto add_silence_step = [&] {
+    if (pending_ms > 0) {
+      SpeechStep step;
+      step.is_silence = true;
+      step.silence_ms = pending_ms;
+      steps.push_back(std::move(step));
+      pending_ms = 0;
     }
+  };
+  const auto close = [&] {
+    if (writer) {
+      writer->EndPhonemes(".");
+      if (run_open) {
+        CloseRun(*writer, *run_open);
+        run_open.reset();
+      }
+      writer->Finish();
+      writer.reset();
+      if (!audible) {
+        steps.pop_back();  // white space alone says nothing
+      }
+    }
+    add_silence_step();
   };
   for (const MarkupSegment& segment : ParseSpeechMarkup(markup)) {
     if (segment.is_silence) {
-      close();
-      SpeechStep step;
-      step.is_silence = true;
-      step.silence_ms = segment.silence_ms;
-      steps.push_back(std::move(step));
+      pending_ms = std::min(pending_ms + segment.silence_ms, kMaxSilenceMs);
       continue;
     }
-    if (open && open_voice != segment.state.voice) {
+    std::string_view text = segment.text;
+    if (writer && open_voice != segment.state.voice) {
       close();
     }
-    if (!open) {
-      SpeechStep step;
-      step.utterance.voice_name = std::string(EspeakVoiceName(segment.state.voice));
-      step.utterance.ssml = "<speak>";
-      steps.push_back(std::move(step));
-      open = true;
+    if (!writer) {
+      if (TrimSpaces(text).empty()) {
+        continue;  // white space before a voice's first words
+      }
+      add_silence_step();
+      steps.emplace_back();
+      // The voice of the stretch's first run speaks all of it, whatever the volume does later.
+      steps.back().utterance.voice_name = std::string(EspeakVoiceName(segment.state));
+      writer.emplace(steps.back().utterance);
       audible = false;
       open_voice = segment.state.voice;
     }
-    if (!TrimSpaces(segment.text).empty()) {
-      audible = true;
+    // Runs whose elements are alike share them: espeak-ng also times the pause at a clause
+    // boundary differently when the prosody is reopened there.
+    const bool new_elements = run_open && !SameElements(*run_open, segment.state);
+    if (run_open && (new_elements || (pending_ms > 0 && !TrimSpaces(text).empty()))) {
+      // A tag comes next: punctuation that starts the run stays with the words before it.
+      const std::size_t punctuation = LeadingPunctuation(text);
+      writer->Punctuation(EscapeText(text.substr(0, punctuation)));
+      text.remove_prefix(punctuation);
     }
-    AppendRun(steps.back().utterance.ssml, segment, steps.back().utterance.uses_phonemes);
+    if (new_elements) {
+      CloseRun(*writer, *run_open);
+      run_open.reset();
+    }
+    const bool run_audible = !TrimSpaces(text).empty();
+    if (run_audible && pending_ms > 0) {
+      // A silence between two runs of one voice: a mark where the audio path inserts it.
+      EspeakUtterance& u = steps.back().utterance;
+      writer->EndPhonemes(",");
+      writer->Tag("<mark name=\"" + std::to_string(u.silences_ms.size()) + "\"/>");
+      u.silences_ms.push_back(pending_ms);
+      pending_ms = 0;
+    }
+    if (!run_open) {
+      OpenRun(*writer, segment.state);
+      run_open = segment.state;
+    }
+    audible = audible || run_audible;
+    WriteRunText(*writer, text, segment.state);
   }
   close();
   return steps;

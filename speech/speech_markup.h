@@ -9,9 +9,10 @@
 // only lose their tags.
 //
 // ParseSpeechMarkup gives the flat sequence of runs (state plus text) and silences;
-// TranslateSpeechMarkup turns each stretch between two silences (and between two voices) into one
-// well-formed SSML string for espeak-ng, so a sentence is synthesised in one call and keeps its
-// intonation. Silences are left to the audio path, which writes them as exact zero samples.
+// TranslateSpeechMarkup turns each stretch of one voice into one well-formed SSML string for
+// espeak-ng, so a sentence is synthesised in one call and keeps its intonation. Silences are left
+// to the audio path, which writes them as exact zero samples: between two utterances as steps of
+// their own, inside one as marks that the audio path replaces with the silence.
 //
 // Text in is Windows-1252; SSML out is UTF-8 with every parameter spelt out absolutely, so
 // nothing depends on what an earlier call left behind in espeak-ng.
@@ -68,6 +69,9 @@ struct EspeakUtterance {
   std::string voice_name;      // e.g. "en-us+m3"
   std::string ssml;            // "<speak>...</speak>", every run in its own prosody element
   bool uses_phonemes = false;  // holds [[...]] phoneme input (espeakPHONEMES is needed)
+  // Silences inside the utterance: <mark name="i"/> stands where silences_ms[i] milliseconds of
+  // zero samples go, so a silence does not break the sentence's intonation.
+  std::vector<int> silences_ms;
 };
 
 // One step of speaking: an utterance or a silence of exact length.
@@ -77,8 +81,8 @@ struct SpeechStep {
   int silence_ms = 0;         // silences only
 };
 
-// The steps that speak a marked-up text: each stretch of runs between two silences that shares one
-// voice becomes one utterance.
+// The steps that speak a marked-up text: each stretch of runs in one voice becomes one utterance;
+// silences before, between and after utterances become steps, those within one become its marks.
 std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup);
 
 // The markup of what a voice's Speak receives: UTF-16 converted to Windows-1252 exactly as the
@@ -96,8 +100,8 @@ struct EspeakProsody {
 inline constexpr int kEspeakBaseRate = 175;  // words per minute at rate step 0
 EspeakProsody MapProsody(const SpeakingState& state);
 
-// The espeak-ng voice (language plus variant) that speaks a markup voice.
-std::string_view EspeakVoiceName(MarkupVoice voice);
+// The espeak-ng voice (language plus variant) that speaks a run in this state.
+std::string_view EspeakVoiceName(const SpeakingState& state);
 
 // Every espeak-ng variant the mapping uses ("m3", "f1", ...), for checking that they exist.
 std::vector<std::string_view> EspeakVariantsUsed();
