@@ -3,6 +3,9 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <algorithm>
+#include <array>
+#include <span>
 #include <stdexcept>
 
 #include "speech/espeak_synthesizer.h"
@@ -22,7 +25,56 @@ pa_simple* Stream(void* stream) {
 // The server holds up to this much of a sentence ahead of the loudspeaker, and starts playing once
 // it has the first few milliseconds: espeak-ng renders far faster than real time.
 constexpr int kBufferMs = 200;
-constexpr int kStartMs = 30;
+constexpr int kStartMs = 5;
+// Draining the stream and starting it again costs about this much at the sound server (one
+// period of the sink); the end-of-sentence pause that espeak-ng renders is that much shorter
+// here, so two sentences are as far apart as espeak-ng makes them.
+constexpr int kDrainMs = 20;
+
+// Writes samples to the stream, holding back the zero samples at the end of what it has seen:
+// those at the very end of a sentence, up to kDrainMs of them, are never played.
+class TailTrimmingWriter {
+ public:
+  TailTrimmingWriter(pa_simple* stream, std::size_t hold) : stream_(stream), hold_(hold) {}
+
+  void Write(std::span<const std::int16_t> samples) {
+    std::size_t end = samples.size();
+    while (end > 0 && samples[end - 1] == 0) {
+      --end;
+    }
+    if (end == 0) {
+      zeros_ += samples.size();
+    } else {
+      WriteZeros(zeros_);
+      zeros_ = samples.size() - end;
+      Send(samples.subspan(0, end));
+    }
+    if (zeros_ > hold_) {
+      WriteZeros(zeros_ - hold_);
+      zeros_ = hold_;
+    }
+  }
+
+ private:
+  void WriteZeros(std::size_t count) {
+    static constexpr std::array<std::int16_t, 1024> kZeros{};
+    while (count > 0) {
+      const std::size_t n = std::min(count, kZeros.size());
+      Send(std::span<const std::int16_t>(kZeros.data(), n));
+      count -= n;
+    }
+  }
+  void Send(std::span<const std::int16_t> samples) {
+    int error = 0;
+    if (pa_simple_write(stream_, samples.data(), samples.size_bytes(), &error) < 0) {
+      ThrowNoAudio(error);
+    }
+  }
+
+  pa_simple* stream_;
+  std::size_t hold_;
+  std::size_t zeros_ = 0;
+};
 
 }  // namespace
 
@@ -86,14 +138,12 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
   synthesizer.Run([&] {
     bool first = true;
     try {
+      if (stream_ == nullptr) {
+        ThrowNoAudio(PA_ERR_CONNECTIONTERMINATED);
+      }
+      TailTrimmingWriter writer(Stream(stream_), synthesizer.SilenceSamples(kDrainMs));
       synthesizer.Render(steps, [&](std::span<const std::int16_t> samples) {
-        int error = 0;
-        if (stream_ == nullptr) {
-          ThrowNoAudio(PA_ERR_CONNECTIONTERMINATED);
-        }
-        if (pa_simple_write(Stream(stream_), samples.data(), samples.size_bytes(), &error) < 0) {
-          ThrowNoAudio(error);
-        }
+        writer.Write(samples);
         if (first) {
           first_sample_latency_ = std::chrono::steady_clock::now() - start;
           first = false;
