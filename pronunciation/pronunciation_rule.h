@@ -28,8 +28,9 @@ enum class RuleEffect : std::uint8_t {
   FlagRow,        // the "HR" row guarded by position 39 and length 48, with the chapter 12 flag
 };
 
-// Excluded chapter numbers; unused slots hold 0 (chapter 0 is never excluded).
-using ChapterList = std::array<std::int32_t, 6>;
+// Excluded chapter numbers; unused slots hold 0 (chapter 0 is never excluded). The longest list in
+// the table has seven.
+using ChapterList = std::array<std::int32_t, 7>;
 
 struct PronunciationRule {
   int row;                          // 1-based place in the table

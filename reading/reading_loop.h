@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "app/reader_state.h"
@@ -29,6 +31,32 @@ struct ReadingOptions {
   // with it; tools use it to follow chapters and positions.
   std::function<void(std::string_view line)> on_line;
 };
+
+// One rule of the abbreviation pre-pass: when the line contains applies_when (and not unless, if
+// given), every search text becomes the replacement.
+struct AbbreviationRule {
+  std::string_view applies_when;
+  std::string_view unless;
+  std::string_view search;
+  std::string_view replacement;
+};
+
+// The 12 rules in the order they run; each sees the line as the earlier ones left it.
+std::span<const AbbreviationRule> AbbreviationRules();
+std::string ExpandAbbreviations(std::string_view line);
+
+// The 10 passages of narration spoken in voice 1, in testing order.
+std::span<const std::string_view> NarrationPassages();
+bool ContainsNarrationPassage(std::string_view sentence);
+
+// The text without any carriage return or line feed.
+std::string StripLineBreaks(std::string_view text);
+// The text without its tags: each "<" with the first ">" after it, and everything between, goes.
+// A "<" with no ">" after it, and a ">" with no "<" before it, stay as they are.
+std::string StripMarkupTags(std::string_view text);
+// True when the trimmed text, without its tags, holds two or more double quotation marks, or
+// exactly one as its last character.
+bool IsQuotationClosed(std::string_view text);
 
 // One reading. Errors (a failing Speak above all) propagate to the caller; the reader state keeps
 // its values.

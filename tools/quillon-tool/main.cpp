@@ -9,6 +9,8 @@
 int main(int argc, char** argv) {
   CLI::App app{"quillon-tool: the novel reader's engine from the command line"};
   app.require_subcommand(1);
+  // A usage error prints the message and then the usage of the command concerned.
+  app.failure_message(CLI::FailureMessage::help);
   int exit_code = 0;
   quillon::tool::RegisterCommands(app, exit_code);
   try {

@@ -1,0 +1,192 @@
+#include "reading/reading_loop.h"
+
+#include <algorithm>
+#include <array>
+
+#include "pronunciation/pronunciation_pipeline.h"
+#include "reading/encoding.h"
+#include "reading/line_fetcher.h"
+#include "reading/sentence_splitter.h"
+#include "reading/text_primitives.h"
+#include "voices/speaker_detection.h"
+#include "voices/voice_profiles.h"
+
+namespace quillon {
+namespace {
+
+// clang-format off
+constexpr std::array<AbbreviationRule, 12> kAbbreviationRules{{
+//   applies when   unless     search       replacement
+    {"Mr.",        "",        "Mr.",       "Mister"},
+    {"St.",        "",        "St.",       "Saint"},
+    {"D.C.",       "",        "D.C.",      "DC"},
+    {"B.B.",       "",        "B.B.",      "B B"},
+    {"P.S.",       "",        "P.S",       "P S"},
+    {"J.C.",       "",        "J.C",       "J C"},
+    {"B.I.O.N.",   "",        "B.I.O.N.",  "<emph>Buy</emph> on"},
+    {"H.R.",       "H.R.'s",  "H.R.",      "H R"},
+    {"H.R.'s",     "",        "H.R.'s",    "H arz"},
+    {"C.C.'s",     "",        "C.C.'s",    "C seize"},
+    {"a.m.",       "",        "a.m.",      "AM <silence msec=\"500\"/>"},
+    {"p.m.",       "",        "p.m.",      "PM <silence msec=\"500\"/>"},
+}};
+
+constexpr std::array<std::string_view, 10> kNarrationPassages{{
+    "\x85" "and then back to the punk part",
+    "Police SWAT teams",
+    "Prison wardens will be able",
+    "Parents will be able to have the child",
+    "Miss America wannabes can guarantee",
+    "Prison riots will thereby",
+    "1. ",
+    "2. ",
+    "3. ",
+    "4. ",
+}};
+// clang-format on
+
+// The sentence a reading starts with: no quotation mark, so no quotation is open.
+constexpr std::string_view kNoSentenceYet = "dummy";
+
+// The voice for a line as fetched: speaker detection for a line that may hold dialogue, else the
+// narrator.
+std::int32_t VoiceForLine(std::string_view line, const ReaderState& state) {
+  if (Contains("\"", line) || Contains("1.", line) || state.CurrentChapter == 57) {
+    return DetectSpeakerVoice(line, state);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::span<const AbbreviationRule> AbbreviationRules() {
+  return kAbbreviationRules;
+}
+
+std::string ExpandAbbreviations(std::string_view line) {
+  std::string result(line);
+  for (const AbbreviationRule& rule : kAbbreviationRules) {
+    if (Contains(rule.applies_when, result) &&
+        (rule.unless.empty() || !Contains(rule.unless, result))) {
+      result = ReplaceText(result, rule.search, rule.replacement);
+    }
+  }
+  return result;
+}
+
+std::span<const std::string_view> NarrationPassages() {
+  return kNarrationPassages;
+}
+
+bool ContainsNarrationPassage(std::string_view sentence) {
+  return std::any_of(kNarrationPassages.begin(), kNarrationPassages.end(),
+                     [&](std::string_view passage) { return Contains(passage, sentence); });
+}
+
+std::string StripLineBreaks(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    if (c != '\r' && c != '\n') {
+      result += c;
+    }
+  }
+  return result;
+}
+
+std::string StripMarkupTags(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  std::size_t from = 0;
+  while (from < text.size()) {
+    const std::size_t open = text.find('<', from);
+    const std::size_t close =
+        open == std::string_view::npos ? std::string_view::npos : text.find('>', open + 1);
+    if (close == std::string_view::npos) {
+      break;
+    }
+    result.append(text.substr(from, open - from));
+    from = close + 1;
+  }
+  if (from < text.size()) {
+    result.append(text.substr(from));
+  }
+  return result;
+}
+
+bool IsQuotationClosed(std::string_view text) {
+  const std::string t = StripMarkupTags(Trim(text));
+  const std::size_t first = t.find('"');
+  if (first == std::string::npos) {
+    return false;
+  }
+  return first + 1 == t.size() || t.find('"', first + 1) != std::string::npos;
+}
+
+ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& state,
+                          const std::function<void()>& pump, const ReadingOptions& options) {
+  const auto handle_pending_events = [&] {
+    if (pump) {
+      pump();
+    }
+  };
+
+  state.StopRequested = false;
+  while (!state.StopRequested) {
+    handle_pending_events();
+    std::string line = GetNextLine(view, state);
+    if (options.on_line) {
+      options.on_line(line);
+    }
+    if (Contains("~~~", line)) {
+      return ReadingEnd::EndMarker;
+    }
+    if (Trim(line).empty()) {
+      // An empty text means no line feed follows; the window waits here for "&Stop".
+      if (line.empty() && options.stop_at_end_of_text) {
+        return ReadingEnd::EndOfText;
+      }
+      continue;
+    }
+    state.CurrentVoice = VoiceForLine(line, state);
+    line = ExpandAbbreviations(line);
+
+    bool in_dialogue = false;
+    std::string sentence(kNoSentenceYet);
+    while (!Trim(line).empty()) {
+      if (state.StopRequested) {
+        return ReadingEnd::Stopped;
+      }
+      handle_pending_events();
+      // The previous sentence, in its final form, closes the quotation it was part of.
+      if (IsQuotationClosed(Trim(sentence))) {
+        in_dialogue = false;
+      }
+      sentence = Trim(GetFirstSentence(line));
+      // The sentence and the separator after it (a space, or a comma left outside it).
+      line = Trim(line);
+      line.erase(0, std::min(sentence.size() + 1, line.size()));
+      if (!in_dialogue) {
+        in_dialogue = sentence.starts_with('"');
+      }
+      if (in_dialogue) {
+        sentence = WrapDialogueSentence(sentence, state);
+      } else if (ContainsNarrationPassage(sentence)) {
+        state.CurrentVoice = 1;
+        sentence = WrapDialogueSentence(sentence, state);
+      } else {
+        sentence = WrapNarratorSentence(sentence);
+      }
+      handle_pending_events();
+      if (!Trim(sentence).empty()) {
+        sentence = StripLineBreaks(sentence);
+      }
+      sentence = ApplyPronunciationRules(sentence, state);
+      view.ScrollCaret();
+      voice.Speak(Windows1252ToUtf16(sentence), kSpeakIsXml);
+    }
+  }
+  return ReadingEnd::Stopped;
+}
+
+}  // namespace quillon
