@@ -24,7 +24,7 @@ pa_simple* Stream(void* stream) {
 
 // The server holds up to this much of a sentence ahead of the loudspeaker, and starts playing once
 // it has the first few milliseconds: espeak-ng renders far faster than real time.
-constexpr int kBufferMs = 200;
+constexpr int kBufferMs = 1000;
 constexpr int kStartMs = 5;
 // Draining the stream and starting it again costs about this much at the sound server (one
 // period of the sink); the end-of-sentence pause that espeak-ng renders is that much shorter
