@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string& ssml = step.utterance.ssml;
     if (ssml.rfind("<speak>", 0) != 0 || ssml.size() < 15 ||
-        ssml.compare(ssml.size() - 8, 8, "</speak>") != 0 ||
-        ssml.find('\0') != std::string::npos) {
+        ssml.compare(ssml.size() - 8, 8, "</speak>") != 0 || ssml.find('\0') != std::string::npos) {
       std::abort();
     }
   }
