@@ -16,4 +16,9 @@ std::string Utf8ToWindows1252(std::string_view text);
 // Unpaired surrogates become '?'.
 std::string Utf16ToWindows1252(std::u16string_view text);
 
+// UTF-16 (what the voice is given) as UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace quillon

@@ -27,24 +27,6 @@ constexpr char kNoBreakSpace = '\xA0';
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -229,10 +211,12 @@ class DocumentBuilder {
     paragraph_ = Paragraph{};
   }
 
-  // The text after the last paragraph break forms a paragraph only when there is some.
+  // The text after the last paragraph break is the last paragraph, kept even when empty: a file
+  // that ends with a break ends with an empty paragraph, so the view text keeps that final line
+  // end, as a rich-text view keeps the last paragraph mark. An empty file has no paragraphs.
   Document Finish(Alignment alignment) {
     FlushRun();
-    if (!paragraph_.runs.empty()) {
+    if (!paragraph_.runs.empty() || !document_.paragraphs.empty()) {
       EndParagraph(alignment);
     }
     return std::move(document_);

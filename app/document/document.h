@@ -58,8 +58,9 @@ struct Paragraph {
 struct Document {
   std::vector<Paragraph> paragraphs;
 
-  // The text the engine sees: Windows-1252, paragraphs joined by carriage return and line feed
-  // (none after the last). A character outside Windows-1252 becomes '?'.
+  // The text the engine sees: Windows-1252, paragraphs joined by carriage return and line feed.
+  // A file that ends with a paragraph break ends with an empty paragraph, so its view text ends
+  // with CR LF. A character outside Windows-1252 becomes '?'.
   std::string ViewText() const;
   // The same text in UTF-8, paragraphs joined by "\n" (what a view shows; used by tests and tools).
   std::string TextUtf8() const;

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/reader_state.h"
+#include "reading/line_fetcher.h"
+#include "reading/memory_view.h"
+
 namespace quillon {
 namespace {
 
@@ -54,19 +58,20 @@ TEST_P(DocumentText, LoadsTheParagraphs) {
 INSTANTIATE_TEST_SUITE_P(PlainText, DocumentText, testing::Values(
   TextCase{"Empty",             "",                      {}},
   TextCase{"OneLine",           "Hello",                 {"Hello"}},
-  TextCase{"LineFeeds",         "a\nb\n",                {"a", "b"}},
-  TextCase{"CarriageReturns",   "a\rb\r",                {"a", "b"}},
-  TextCase{"CrLf",              "a\r\nb\r\n",            {"a", "b"}},
+  TextCase{"NoFinalBreak",      "a\nb",                  {"a", "b"}},
+  TextCase{"LineFeeds",         "a\nb\n",                {"a", "b", ""}},
+  TextCase{"CarriageReturns",   "a\rb\r",                {"a", "b", ""}},
+  TextCase{"CrLf",              "a\r\nb\r\n",            {"a", "b", ""}},
   TextCase{"MixedAndBlank",     "a\r\n\r\nb\n\rc",       {"a", "", "b", "", "c"}},
-  TextCase{"TrailingBlankLine", "a\n\n",                 {"a", ""}},
+  TextCase{"TrailingBlankLine", "a\n\n",                 {"a", "", ""}},
   TextCase{"Windows1252Bytes",  "\x93Hi\x94 \x85 caf\xE9", {"\u201CHi\u201D \u2026 caf\u00E9"}},
-  TextCase{"NulBytesDropped",   std::string("a\0b\n\0", 5), {"ab"}},
+  TextCase{"NulBytesDropped",   std::string("a\0b\n\0", 5), {"ab", ""}},
   TextCase{"AlmostRichText",    "{\\rt not rich",        {"{\\rt not rich"}},
   TextCase{"BracesAreText",     "{a}\\par",              {"{a}\\par"}}
 ), [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(RichText, DocumentText, testing::Values(
-  TextCase{"Paragraphs",        Rtf("one\\par two\\par"),                      {"one", "two"}},
+  TextCase{"Paragraphs",        Rtf("one\\par two\\par"),                      {"one", "two", ""}},
   TextCase{"LastWithoutPar",    Rtf("one\\par two"),                           {"one", "two"}},
   TextCase{"BlankParagraph",    Rtf("one\\par\\par two"),                      {"one", "", "two"}},
   TextCase{"LineEndsIgnored",   Rtf("on\r\ne\ntwo"),                           {"onetwo"}},
@@ -151,14 +156,54 @@ TEST(DocumentFormat, AlignmentIsTheOneInForceAtTheParagraphsEnd) {
     alignments.push_back(p.alignment);
   }
   using enum Alignment;
-  EXPECT_EQ(alignments, (std::vector<Alignment>{Center, Right, Justify, Justify, Left, Center}));
+  EXPECT_EQ(alignments,
+            (std::vector<Alignment>{Center, Right, Justify, Justify, Left, Center, Center}));
 }
 
 TEST(DocumentView, ViewTextIsWindows1252WithCrLf) {
   const Document d =
       ParseDocument(Rtf("\\ldblquote Hi\\u8230?\\rdblquote\\par caf\\'e9 \\u955?\\par"));
-  EXPECT_EQ(d.ViewText(), "\x93Hi\x85\x94\r\ncaf\xE9 ?");
-  EXPECT_EQ(d.TextUtf8(), "\u201CHi\u2026\u201D\ncaf\u00E9 \u03BB");
+  EXPECT_EQ(d.ViewText(), "\x93Hi\x85\x94\r\ncaf\xE9 ?\r\n");
+  EXPECT_EQ(d.TextUtf8(), "\u201CHi\u2026\u201D\ncaf\u00E9 \u03BB\n");
+}
+
+// A break after the last paragraph stays in the view, as a rich-text view keeps the final
+// paragraph mark: the engine only fetches a line that ends with a line feed.
+TEST(DocumentView, KeepsTheLineEndAfterTheLastParagraph) {
+  const struct {
+    std::string input;
+    std::string view;
+  } cases[] = {
+      {"", ""},
+      {"a", "a"},
+      {"a\n", "a\r\n"},
+      {"a\nb", "a\r\nb"},
+      {"{\\rtf1 a\\par b\\par }", "a\r\nb\r\n"},
+      {"{\\rtf1 a\\par b}", "a\r\nb"},
+      {"The end.\r\n~~~\r\n", "The end.\r\n~~~\r\n"},
+      {"The end.\n~~~\n", "The end.\r\n~~~\r\n"},
+      {"The end.\r~~~\r", "The end.\r\n~~~\r\n"},
+      {Rtf("{\\qc The end.}\\par\\pard\\qc ~~~\\par "), "The end.\r\n~~~\r\n"},
+      {Rtf("The end.\\par ~~~\\line "), "The end.\r\n~~~\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseDocument(c.input).ViewText(), c.view) << c.input;
+  }
+}
+
+TEST(DocumentView, TheEngineFetchesTheEndMarkerOnTheLastLine) {
+  for (const std::string& input : {std::string("CHAPTER 68\r\nThe end.\r\n~~~\r\n"),
+                                   Rtf("CHAPTER 68\\par The end.\\par ~~~\\par ")}) {
+    MemoryView view(ParseDocument(input).ViewText());
+    ReaderState state;
+    std::vector<std::string> lines;
+    for (std::string line; !(line = GetNextLine(view, state)).empty();) {
+      lines.push_back(line);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"CHAPTER 68\r\n", "The end.\r\n", "~~~\r\n"}))
+        << input;
+    EXPECT_EQ(state.CurrentChapter, 68);
+  }
 }
 
 TEST(DocumentView, PlainTextRoundTripsThroughTheView) {
@@ -178,13 +223,21 @@ TEST(LibreOfficeSample, TextEqualsLibreOfficesTextExport) {
   std::string export_text = ReadFile(kDataDir + "sample.txt");
   ASSERT_TRUE(export_text.starts_with("\xEF\xBB\xBF"));  // UTF-8 with a byte order mark
   export_text.erase(0, 3);
+  // The export ends each paragraph with a line feed, the last one too; the document's last
+  // paragraph mark leaves an empty paragraph after "~~~", just as the split leaves an empty text.
+  ASSERT_TRUE(export_text.ends_with("~~~\n"));
   std::vector<std::string> expected;
-  std::istringstream lines(export_text);
-  for (std::string line; std::getline(lines, line);) {
-    expected.push_back(line);
+  for (std::size_t start = 0;;) {
+    const std::size_t end = export_text.find('\n', start);
+    expected.push_back(export_text.substr(start, end - start));
+    if (end == std::string::npos) {
+      break;
+    }
+    start = end + 1;
   }
-  ASSERT_GE(expected.size(), 8u);
+  ASSERT_GE(expected.size(), 9u);
   EXPECT_EQ(ParagraphTexts(rich), expected);
+  EXPECT_EQ(rich.TextUtf8(), export_text);
 }
 
 TEST(LibreOfficeSample, KeepsFormattingAndTheEnginesText) {
@@ -217,7 +270,7 @@ TEST(LibreOfficeSample, KeepsFormattingAndTheEnginesText) {
                       "Absolutely.\x94\r\n"),
             std::string::npos);
   EXPECT_NE(view.find("letter ? on a napkin"), std::string::npos);
-  EXPECT_TRUE(view.ends_with("hand.\r\n~~~"));
+  EXPECT_TRUE(view.ends_with("hand.\r\n~~~\r\n"));
 }
 
 TEST(LoadDocument, MissingOrUnreadableFileNamesThePathAsGiven) {
@@ -273,7 +326,9 @@ TEST(BadInput, FiftyMegabyteDocumentLoadsWhole) {
   const std::size_t body_end = sample.rfind('}');
   ASSERT_NE(body_start, std::string::npos);
   const std::string body = sample.substr(body_start, body_end - body_start);
-  const std::size_t sample_paragraphs = ParseDocument(sample).paragraphs.size();
+  // The sample ends with a paragraph mark: its last paragraph is empty, and in the big document
+  // it is the start of the next copy's first paragraph.
+  const std::size_t sample_paragraphs = ParseDocument(sample).paragraphs.size() - 1;
 
   std::string big = sample.substr(0, body_start);
   std::size_t copies = 0;
@@ -282,8 +337,9 @@ TEST(BadInput, FiftyMegabyteDocumentLoadsWhole) {
   }
   big += "}";
   const Document d = ParseDocument(big);
-  EXPECT_EQ(d.paragraphs.size(), copies * sample_paragraphs);
-  EXPECT_EQ(d.paragraphs.back().TextUtf8(), "~~~");
+  ASSERT_EQ(d.paragraphs.size(), copies * sample_paragraphs + 1);
+  EXPECT_EQ(d.paragraphs[d.paragraphs.size() - 2].TextUtf8(), "~~~");
+  EXPECT_TRUE(d.paragraphs.back().runs.empty());
 }
 
 }  // namespace
