@@ -628,7 +628,7 @@ class UtteranceWriter {
 
   void Tag(const std::string& tag) {
     if (phonemes_at_) {
-      u_.ssml.replace(*phonemes_at_, std::string::npos, phonemes_plain_);
+      u_.ssml.replace(*phonemes_at_, phonemes_length_, phonemes_plain_);
       phonemes_at_.reset();
       --phoneme_groups_;
     }
@@ -642,9 +642,11 @@ class UtteranceWriter {
   }
   void Phonemes(std::string_view phonemes, const std::string& plain_escaped) {
     Tag("");  // phonemes right after phonemes: the first group is spelt out
+    const std::string group = "[[" + std::string(phonemes) + " ]]";
     phonemes_at_ = u_.ssml.size();
+    phonemes_length_ = group.size();
     phonemes_plain_ = plain_escaped;
-    u_.ssml += "[[" + std::string(phonemes) + " ]]";
+    u_.ssml += group;
     ++phoneme_groups_;
   }
   // Punctuation taken from the start of the next run: it joins the last word, as a "." after a
@@ -672,7 +674,8 @@ class UtteranceWriter {
 
  private:
   EspeakUtterance& u_;
-  std::optional<std::size_t> phonemes_at_;
+  std::optional<std::size_t> phonemes_at_;  // the last phoneme group, if no word followed it yet
+  std::size_t phonemes_length_ = 0;
   std::string phonemes_plain_;
   int phoneme_groups_ = 0;
 };
@@ -826,15 +829,19 @@ EspeakProsody MapProsody(const SpeakingState& state) {
 }
 
 // clang-format off
-// The espeak-ng voices. A male voice that speaks below 80 % volume gets a softer variant of its
-// own, so that profiles that differ only in volume still sound like two people.
-constexpr std::string_view kNarratorVoice  = "en-us+m3";
-constexpr std::string_view kMaryVoice      = "en-us+f3";
-constexpr std::string_view kRobotVoice     = "en-us+robosoft";
-constexpr std::string_view kMaleVoice      = "en-us+m2";
-constexpr std::string_view kSoftMaleVoice  = "en-us+m1";
-constexpr std::string_view kFemaleVoice    = "en-us+f1";
-constexpr int kSoftVolume = 80;
+// The espeak-ng voices. Male voices come in three by loudness (below 75 %, below 80 %, the rest)
+// and female ones in two (below 80 %, the rest), so that profiles that differ only in volume, or
+// in a step of pitch, still sound like two people.
+constexpr std::string_view kNarratorVoice    = "en-us+m3";
+constexpr std::string_view kMaryVoice        = "en-us+f3";
+constexpr std::string_view kRobotVoice       = "en-us+robosoft";
+constexpr std::string_view kMaleVoice        = "en-us+m2";
+constexpr std::string_view kSoftMaleVoice    = "en-us+m1";
+constexpr std::string_view kSofterMaleVoice  = "en-us+m4";
+constexpr std::string_view kFemaleVoice      = "en-us+f1";
+constexpr std::string_view kSoftFemaleVoice  = "en-us+f4";
+constexpr int kSoftVolume   = 80;
+constexpr int kSofterVolume = 75;
 // clang-format on
 
 std::string_view EspeakVoiceName(const SpeakingState& state) {
@@ -846,17 +853,19 @@ std::string_view EspeakVoiceName(const SpeakingState& state) {
     case MarkupVoice::Robot:
       return kRobotVoice;
     case MarkupVoice::Male:
-      return state.volume < kSoftVolume ? kSoftMaleVoice : kMaleVoice;
+      return state.volume < kSofterVolume ? kSofterMaleVoice
+             : state.volume < kSoftVolume ? kSoftMaleVoice
+                                          : kMaleVoice;
     case MarkupVoice::Female:
-      return kFemaleVoice;
+      return state.volume < kSoftVolume ? kSoftFemaleVoice : kFemaleVoice;
   }
   return kNarratorVoice;
 }
 
 std::vector<std::string_view> EspeakVariantsUsed() {
   std::vector<std::string_view> variants;
-  for (std::string_view name :
-       {kNarratorVoice, kMaryVoice, kRobotVoice, kMaleVoice, kSoftMaleVoice, kFemaleVoice}) {
+  for (std::string_view name : {kNarratorVoice, kMaryVoice, kRobotVoice, kMaleVoice, kSoftMaleVoice,
+                                kSofterMaleVoice, kFemaleVoice, kSoftFemaleVoice}) {
     variants.push_back(name.substr(name.find('+') + 1));
   }
   return variants;
@@ -899,6 +908,9 @@ std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup) {
   const auto close = [&] {
     if (writer) {
       writer->EndPhonemes(".");
+      // A line break ends the text: espeak-ng reads a final "." after a quotation mark or a
+      // parenthesis as "dot" when a tag follows it directly.
+      writer->Text("\n");
       if (run_open) {
         CloseRun(*writer, *run_open);
         run_open.reset();

@@ -35,8 +35,9 @@ inline std::size_t AudibleLength(const std::vector<std::int16_t>& samples) {
   return static_cast<std::size_t>(std::distance(first, last.base()));
 }
 
-// Median fundamental frequency of the voiced frames, by normalised autocorrelation (60-500 Hz).
-inline double MedianF0(const std::vector<std::int16_t>& samples, int rate) {
+// Fundamental frequency of each voiced 40 ms frame (10 ms apart), by normalised autocorrelation
+// (60-500 Hz); unvoiced and quiet frames are left out.
+inline std::vector<double> VoicedF0s(const std::vector<std::int16_t>& samples, int rate) {
   const std::size_t frame = static_cast<std::size_t>(rate) * 40 / 1000;
   const std::size_t hop = static_cast<std::size_t>(rate) * 10 / 1000;
   const std::size_t min_lag = static_cast<std::size_t>(rate / 500);
@@ -78,11 +79,28 @@ inline double MedianF0(const std::vector<std::int16_t>& samples, int rate) {
     const double shift = denominator != 0 ? 0.5 * (y0 - y2) / denominator : 0.0;
     f0s.push_back(rate / (static_cast<double>(best_lag) + shift));
   }
+  return f0s;
+}
+
+// Median fundamental frequency of the voiced frames.
+inline double MedianF0(const std::vector<std::int16_t>& samples, int rate) {
+  std::vector<double> f0s = VoicedF0s(samples, rate);
   if (f0s.empty()) {
     return 0;
   }
   std::nth_element(f0s.begin(), f0s.begin() + f0s.size() / 2, f0s.end());
   return f0s[f0s.size() / 2];
+}
+
+// Geometric mean fundamental frequency of the voiced frames: steadier than the median when two
+// voices are a fraction of a semitone apart.
+inline double MeanF0(const std::vector<std::int16_t>& samples, int rate) {
+  std::vector<double> f0s = VoicedF0s(samples, rate);
+  double sum = 0;
+  for (double f : f0s) {
+    sum += std::log(f);
+  }
+  return f0s.empty() ? 0 : std::exp(sum / f0s.size());
 }
 
 inline double Rms(const std::vector<std::int16_t>& samples) {
