@@ -92,17 +92,6 @@ inline double MedianF0(const std::vector<std::int16_t>& samples, int rate) {
   return f0s[f0s.size() / 2];
 }
 
-// Geometric mean fundamental frequency of the voiced frames: steadier than the median when two
-// voices are a fraction of a semitone apart.
-inline double MeanF0(const std::vector<std::int16_t>& samples, int rate) {
-  std::vector<double> f0s = VoicedF0s(samples, rate);
-  double sum = 0;
-  for (double f : f0s) {
-    sum += std::log(f);
-  }
-  return f0s.empty() ? 0 : std::exp(sum / f0s.size());
-}
-
 inline double Rms(const std::vector<std::int16_t>& samples) {
   double sum = 0;
   for (std::int16_t s : samples) {
