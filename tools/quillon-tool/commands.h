@@ -12,7 +12,9 @@ inline constexpr int kExitUsage = 64;
 
 void RegisterCommands(CLI::App& app, int& exit_code);
 
+void AddSayCommand(CLI::App& app, int& exit_code);
 void AddScriptCommand(CLI::App& app, int& exit_code);
 void AddTablesCommand(CLI::App& app, int& exit_code);
+void AddRenderCommand(CLI::App& app, int& exit_code);
 
 }  // namespace quillon::tool

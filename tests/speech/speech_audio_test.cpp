@@ -1,0 +1,263 @@
+// Speech rendered to samples by espeak-ng: lengths, pitch, loudness, voices and audio files.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "reading/encoding.h"
+#include "speech/file_voice.h"
+#include "speech/speech_markup.h"
+#include "tests/speech/audio_analysis.h"
+#include "voices/voice_profiles.h"
+
+namespace quillon {
+namespace {
+
+using testing::AudibleLength;
+using testing::MedianF0;
+using testing::Milliseconds;
+using testing::RenderSamples;
+using testing::Rms;
+
+int Rate() {
+  return EspeakSynthesizer::Instance().SampleRate();
+}
+
+std::string InProfile(int voice, const std::string& sentence) {
+  return std::string(GetVoiceProfileTag(voice)) + sentence + "</VOICE>";
+}
+
+const std::string kSentence = "I never thought we would find the old road again so soon, did you?";
+
+// espeak-ng's output wanders by a few milliseconds from call to call; the median of three
+// measurements keeps that out of the comparison.
+double MedianAddedMs(const std::string& without, const std::string& with) {
+  std::vector<double> added;
+  for (int i = 0; i < 3; ++i) {
+    added.push_back(Milliseconds(RenderSamples(with).size()) -
+                    Milliseconds(RenderSamples(without).size()));
+  }
+  std::sort(added.begin(), added.end());
+  return added[1];
+}
+
+TEST(SpeechAudio, SilenceAddsItsLengthAtEveryRate) {
+  const std::pair<std::string, std::string> sentences[] = {
+      {"He stopped, and then he went on walking.",
+       "He stopped, <silence msec=\"500\"/>and then he went on walking."},
+      {"He stopped and then he went on walking.",
+       "He stopped <silence msec=\"500\"/>and then he went on walking."},
+      {"It was six AM.", "It was six AM <silence msec=\"500\"/>."},
+  };
+  for (const char* rate : {"-5", "+0", "+5"}) {
+    const std::string open = std::string("<RATE SPEED=\"") + rate + "\">";
+    for (const auto& [without, with] : sentences) {
+      EXPECT_NEAR(MedianAddedMs(open + without, open + with), 500.0, 20.0)
+          << "rate " << rate << ": " << with;
+    }
+  }
+}
+
+TEST(SpeechAudio, PunctuationAfterMarkupIsNotReadOut) {
+  // espeak-ng reads a "." after a tag, after phonemes, or after a quotation mark at the end, as
+  // "dot".
+  const std::pair<std::string, std::string> sentences[] = {
+      {"He said no.", "He said <emph>no</emph>."},
+      {"I am perfect.", R"(I am <partofsp part="noun">perfect</partofsp>.)"},
+      {"Put it on record.", R"(Put it on <partofsp part="noun">record</partofsp>)"},
+      {R"(He said "no")", R"(He said "no".)"},
+      {"He wrote it (in ink)", "He wrote it (in ink)."},
+  };
+  for (const auto& [plain, marked] : sentences) {
+    EXPECT_NEAR(Milliseconds(AudibleLength(RenderSamples(marked))),
+                Milliseconds(AudibleLength(RenderSamples(plain))), 150.0)
+        << marked;
+  }
+}
+
+TEST(SpeechAudio, SilenceIsExactZeroSamples) {
+  const auto samples = RenderSamples(R"(<silence msec="500"/>Hello.)");
+  const std::size_t silence = static_cast<std::size_t>(Rate()) / 2;
+  ASSERT_GT(samples.size(), silence);
+  EXPECT_TRUE(
+      std::all_of(samples.begin(), samples.begin() + silence, [](auto s) { return s == 0; }));
+  EXPECT_EQ(RenderSamples(R"(<silence msec="250"/>)").size(), silence / 2);
+}
+
+TEST(SpeechAudio, FasterRateIsShorter) {
+  const auto fast = RenderSamples(R"(<RATE SPEED="+5">)" + kSentence);
+  const auto slow = RenderSamples(R"(<RATE SPEED="-5">)" + kSentence);
+  EXPECT_LT(AudibleLength(fast) * 2, AudibleLength(slow));  // three times as fast in theory
+}
+
+TEST(SpeechAudio, FemaleVoiceIsHigherThanMale) {
+  // Profiles 8 and 10: the same rate and pitch steps, male and female.
+  const double male = MedianF0(RenderSamples(InProfile(8, kSentence)), Rate());
+  const double female = MedianF0(RenderSamples(InProfile(10, kSentence)), Rate());
+  EXPECT_GT(male, 60.0);
+  EXPECT_GT(female, male * 1.4);
+}
+
+TEST(SpeechAudio, PitchStepsMoveTheVoice) {
+  const auto f0 = [](const char* middle) {
+    return MedianF0(RenderSamples(std::string("<PITCH MIDDLE=\"") + middle + "\">" + kSentence),
+                    Rate());
+  };
+  const double low = f0("-22"), normal = f0("+0"), high = f0("+18");
+  EXPECT_LT(low, normal * 0.8);
+  EXPECT_GT(high, normal * 1.3);
+}
+
+TEST(SpeechAudio, AllProfilesDifferInLengthOrPitch) {
+  struct Measure {
+    double ms;
+    double f0;
+  };
+  std::vector<Measure> m;
+  // Two sentences: the slow pitch flutter of some voices, which carries on from one call to the
+  // next, averages out over them.
+  const std::string text = kSentence + " Mary said nothing, and looked out at the long grey river.";
+  for (int voice = 0; voice <= 36; ++voice) {
+    const auto samples = RenderSamples(InProfile(voice, text));
+    m.push_back({Milliseconds(AudibleLength(samples)), MedianF0(samples, Rate())});
+    ASSERT_GT(m.back().f0, 0) << "profile " << voice;
+  }
+  const auto apart = [](double a, double b) { return std::abs(a - b) / std::max(a, b); };
+  for (int a = 0; a <= 36; ++a) {
+    for (int b = a + 1; b <= 36; ++b) {
+      EXPECT_TRUE(apart(m[a].ms, m[b].ms) >= 0.015 || apart(m[a].f0, m[b].f0) >= 0.015)
+          << "profiles " << a << " and " << b << ": " << m[a].ms << " and " << m[b].ms << " ms, "
+          << m[a].f0 << " and " << m[b].f0 << " Hz";
+    }
+  }
+}
+
+// Two renders of one text agree to within espeak-ng's wander: a few milliseconds, a few percent of
+// loudness, the same pitch.
+::testing::AssertionResult SoundAlike(const std::vector<std::int16_t>& a,
+                                      const std::vector<std::int16_t>& b) {
+  const double ms_a = Milliseconds(a.size()), ms_b = Milliseconds(b.size());
+  const double rms_a = Rms(a), rms_b = Rms(b);
+  const double f0_a = MedianF0(a, Rate()), f0_b = MedianF0(b, Rate());
+  if (std::abs(ms_a - ms_b) > 30 || std::abs(rms_a - rms_b) > 0.1 * rms_a ||
+      std::abs(f0_a - f0_b) > 0.03 * f0_a) {
+    return ::testing::AssertionFailure()
+           << ms_a << " and " << ms_b << " ms, rms " << rms_a << " and " << rms_b << ", " << f0_a
+           << " and " << f0_b << " Hz";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(SpeechAudio, StrayLessThanIsSpoken) {
+  const auto cut = RenderSamples("It is plain that a");
+  const auto whole = RenderSamples("It is plain that a <b is true for every number here.");
+  EXPECT_GT(AudibleLength(whole), AudibleLength(cut) * 2);
+  EXPECT_TRUE(
+      SoundAlike(whole, RenderSamples("It is plain that a &lt;b is true for every number here.")));
+}
+
+TEST(SpeechAudio, EmphasisKeepsTheVolume) {
+  const double soft = Rms(RenderSamples(R"(<VOLUME LEVEL="40"><emph>Really</emph> now.)"));
+  const double full = Rms(RenderSamples(R"(<emph>Really</emph> now.)"));
+  EXPECT_LT(soft, full * 0.6);
+}
+
+TEST(SpeechAudio, NothingCarriesOverBetweenCalls) {
+  const auto before = RenderSamples(kSentence);
+  RenderSamples(InProfile(31, "Deep and slow, <emph>very</emph> slow.") + R"(<RATE SPEED="+9">)");
+  RenderSamples(
+      R"(<VOICE REQUIRED="Name=Microsoft Mary"><VOLUME LEVEL="10"><PITCH MIDDLE="+9">Hi)");
+  EXPECT_TRUE(SoundAlike(RenderSamples(kSentence), before));
+}
+
+TEST(SpeechAudio, PartOfSpeechChangesTheWord) {
+  const auto noun = RenderSamples(R"(Put it on <partofsp part="noun">record</partofsp>.)");
+  const auto verb = RenderSamples(R"(Put it on <partofsp part="verb">record</partofsp>.)");
+  EXPECT_FALSE(SoundAlike(noun, verb));
+  // The phoneme input is read, not spelt out.
+  EXPECT_LT(Milliseconds(noun.size()),
+            Milliseconds(RenderSamples("Put it on record.").size()) + 200);
+}
+
+TEST(SpeechAudio, ChosenVariantsExist) {
+  const std::vector<std::string> installed = EspeakSynthesizer::Instance().ListVariants();
+  for (std::string_view variant : EspeakVariantsUsed()) {
+    EXPECT_THAT(installed, ::testing::Contains(std::string(variant)));
+  }
+}
+
+// --- files ---------------------------------------------------------------------------------
+
+std::vector<std::int16_t> ReadAudioFile(const std::string& path, int* rate = nullptr) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  EXPECT_NE(file, nullptr) << path;
+  if (file == nullptr) {
+    return {};
+  }
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
+  sf_read_short(file, samples.data(), info.frames);
+  sf_close(file);
+  if (rate != nullptr) {
+    *rate = info.samplerate;
+  }
+  return samples;
+}
+
+TEST(FileSpeechVoice, WritesWhatItSpeaks) {
+  const std::string text = R"(<VOICE REQUIRED="Gender=Female">Caf)"
+                           "\xE9"
+                           R"(, <silence msec="300"/>please!</VOICE>)";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quillon_file_voice";
+  std::filesystem::create_directories(dir);
+  for (AudioFormat format : {AudioFormat::Wav, AudioFormat::Flac, AudioFormat::Ogg}) {
+    const std::string path =
+        (dir / ("speech." + std::string(AudioFormatExtension(format)))).string();
+    std::vector<std::int16_t> spoken;
+    {
+      // The same samples go to the file and to memory.
+      FileSpeechVoice voice(path, format);
+      SinkSpeechVoice memory([&](std::span<const std::int16_t> s) {
+        spoken.insert(spoken.end(), s.begin(), s.end());
+      });
+      voice.Speak(Windows1252ToUtf16(text), kSpeakIsXml);
+      const std::size_t first = voice.FramesWritten();
+      memory.Speak(Windows1252ToUtf16(text), kSpeakIsXml);
+      EXPECT_NEAR(static_cast<double>(spoken.size()), static_cast<double>(first), Rate() * 0.03);
+      spoken.clear();
+      voice.Speak(Windows1252ToUtf16(text), kSpeakIsXml);
+      voice.Close();
+    }
+    int rate = 0;
+    const auto read = ReadAudioFile(path, &rate);
+    EXPECT_EQ(rate, Rate());
+    EXPECT_NEAR(Milliseconds(read.size()), 2 * 1000.0 * 1.6, 1000.0) << path;
+    if (format != AudioFormat::Ogg) {
+      // Lossless: the 300 ms silence is there as exact zeros.
+      std::size_t longest = 0, run = 0;
+      for (std::int16_t s : read) {
+        run = s == 0 ? run + 1 : 0;
+        longest = std::max(longest, run);
+      }
+      EXPECT_GE(longest, static_cast<std::size_t>(Rate() * 3 / 10)) << path;
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(FileSpeechVoice, UnwritablePathIsAnError) {
+  try {
+    FileSpeechVoice voice("/nonexistent-dir/x.wav", AudioFormat::Wav);
+    FAIL() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("/nonexistent-dir/x.wav"));
+  }
+}
+
+}  // namespace
+}  // namespace quillon
