@@ -85,6 +85,7 @@ pids+=($!)
 exec 3>&-
 wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -n 1 "$work/display")
+wait_for 100 xdotool getmouselocation || fail "no connection to Xvfb on $DISPLAY"
 export QT_QPA_PLATFORM=xcb
 
 parecord --device=smoke.monitor --file-format=wav "$work/heard.wav" >"$work/parecord.log" 2>&1 &
