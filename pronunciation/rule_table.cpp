@@ -118,7 +118,7 @@ constexpr PronunciationRule kRules[] = {
   Say( 17, "odd odd odd cricket",       "odd odd <EMPH>odd</EMPH> cricket"),
   Say( 18, "odd odd odd odd",           "odd odd odd <EMPH>odd</EMPH>"),
   Say( 19, "would be really odd",       "would be <emph>really</emph> odd"),
-  Say( 20, "Nietzsche",                 "neechuh",                           "n'i:tSV"),  // Friedrich Nietzsche
+  Say( 20, "Sartre",                    "sartruh",                           "s'A@trV"),  // Jean-Paul Sartre
   Say( 21, "devilette",                 "devil <EMPH>ett</EMPH>",            "d'Ev@L 'Et"),
   Say( 22, "wannabe",                   "wanna bee",                         "w'O2n@ b'i:"),
   Say( 23, "Ms.",                       "Miz",                               "m'Iz"),
@@ -299,7 +299,7 @@ constexpr PronunciationRule kRules[] = {
   Say(198, "Upd8s",                     "Updates",                           "'VpdeIts"),
   Say(199, "Nuthin' Matters",           "Nothin Matters",                    "n'VTIn m'at#3z"),
   Say(200, "Mm-hmm",                    "uh huh",                            "'V h'V"),
-  Say(201, "Degas",                     "day <emph>gah</emph>",              "d'eI g'A:"),  // Edgar Degas
+  Say(201, "Manet",                     "man <emph>nay</emph>",              "m'an n'eI"),  // Edouard Manet
   Say(202, "talented",                  "<emph>tal</emph> en tid",           "t'al 'En t'Id"),
   Say(203, "generation-Yers",           "generation whyers",                 "dZ,En3r'eIS@n w'aI3z"),
   Say(204, "before a dead audience",    "before a <emph>dead</emph> audience"),

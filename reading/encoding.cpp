@@ -1,7 +1,11 @@
 #include "reading/encoding.h"
 
+#include <iconv.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 
 namespace quillon {
 namespace {
@@ -35,6 +39,57 @@ char FromCodePoint(char32_t c) {
   }
   return kUnmappable;
 }
+
+// The bytes at the start of text that a UTF-8 character begins with: its whole length when it is
+// well-formed (no overlong form, no surrogate, nothing above U+10FFFF), else the lead byte and the
+// continuation bytes that still fit, and at least one byte.
+std::size_t ValidPrefixLength(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t trail = 0;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the first continuation byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    trail = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    trail = 2;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    trail = 3;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  }
+  std::size_t length = 1;
+  for (; length <= trail && length < text.size(); ++length, low = 0x80, high = 0xBF) {
+    const auto next = static_cast<unsigned char>(text[length]);
+    if (next < low || next > high) {
+      break;
+    }
+  }
+  return length;
+}
+
+// The byte for one sequence that the converter refused: the five control characters the
+// undefined bytes map to have their own byte; everything else is '?'.
+char RefusedSequenceByte(std::string_view sequence) {
+  if (sequence.size() != 2 || sequence[0] != '\xC2') {
+    return kUnmappable;
+  }
+  const auto b = static_cast<unsigned char>(sequence[1]);
+  return b <= 0x9F && kHighControls[b - 0x80] == b ? sequence[1] : kUnmappable;
+}
+
+// One converter per thread: iconv keeps state in its handle.
+struct Utf8Converter {
+  Utf8Converter() : cd(iconv_open("WINDOWS-1252", "UTF-8")) {
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error("Cannot convert text: no Windows-1252 converter is installed.");
+    }
+  }
+  ~Utf8Converter() { iconv_close(cd); }
+  Utf8Converter(const Utf8Converter&) = delete;
+  Utf8Converter& operator=(const Utf8Converter&) = delete;
+  iconv_t cd;
+};
 
 }  // namespace
 
@@ -93,46 +148,26 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 std::string Utf8ToWindows1252(std::string_view text) {
-  // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. Each invalid or cut
-  // short sequence becomes one '?', and reading goes on at the first byte that did not fit.
-  std::string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80) {
-      out.push_back(static_cast<char>(lead));
-      continue;
+  // The C library converts; where it stops (a character with no byte, an invalid or cut short
+  // sequence) one '?' stands for the bytes ValidPrefixLength gives, and it goes on after them.
+  thread_local const Utf8Converter converter;
+  iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
+  std::string out(text.size(), '\0');         // never longer than its UTF-8
+  char* in = const_cast<char*>(text.data());  // iconv's signature; the input is only read
+  std::size_t in_left = text.size();
+  char* out_ptr = out.data();
+  std::size_t out_left = out.size();
+  while (iconv(converter.cd, &in, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
+    if ((errno != EILSEQ && errno != EINVAL) || in_left == 0 || out_left == 0) {
+      throw std::runtime_error("Cannot convert text from UTF-8.");
     }
-    int trail = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the first continuation byte
-    char32_t c = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      trail = 1, c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      trail = 2, c = lead & 0x0F;
-      low = lead == 0xE0 ? 0xA0 : 0x80;
-      high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      trail = 3, c = lead & 0x07;
-      low = lead == 0xF0 ? 0x90 : 0x80;
-      high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-      out.push_back(kUnmappable);
-      continue;
-    }
-    bool complete = true;
-    for (int k = 0; k < trail; ++k, low = 0x80, high = 0xBF) {
-      const auto next = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-      if (i >= text.size() || next < low || next > high) {
-        complete = false;
-        break;
-      }
-      c = (c << 6) | (next & 0x3F);
-      ++i;
-    }
-    out.push_back(complete ? FromCodePoint(c) : kUnmappable);
+    const std::size_t length = ValidPrefixLength(std::string_view(in, in_left));
+    *out_ptr++ = RefusedSequenceByte(std::string_view(in, length));
+    --out_left;
+    in += length;
+    in_left -= length;
   }
+  out.resize(out.size() - out_left);
   return out;
 }
 

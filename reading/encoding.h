@@ -11,7 +11,8 @@ namespace quillon {
 
 std::string Windows1252ToUtf8(std::string_view text);
 std::u16string Windows1252ToUtf16(std::string_view text);
-// Invalid UTF-8 sequences become '?', never a crash.
+// Invalid UTF-8 sequences become '?', never a crash. The C library converts, and it drops the
+// invisible tag characters U+E0000 to U+E007F rather than refusing them.
 std::string Utf8ToWindows1252(std::string_view text);
 // Unpaired surrogates become '?'.
 std::string Utf16ToWindows1252(std::u16string_view text);

@@ -57,6 +57,18 @@ std::int32_t VoiceForLine(std::string_view line, const ReaderState& state) {
   return 0;
 }
 
+// The text without its leading and trailing characters of code 0 to 32, as a view into it.
+std::string_view TrimmedView(std::string_view text) {
+  const auto is_blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (!text.empty() && is_blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && is_blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::span<const AbbreviationRule> AbbreviationRules() {
@@ -95,27 +107,27 @@ std::string StripLineBreaks(std::string_view text) {
 }
 
 std::string StripMarkupTags(std::string_view text) {
+  // A tag is a "<" and the first ">" after it with no other "<" between them. The kept text is
+  // copied as it comes; the last "<" not yet closed is remembered by its place in the result.
   std::string result;
   result.reserve(text.size());
-  std::size_t from = 0;
-  while (from < text.size()) {
-    const std::size_t open = text.find('<', from);
-    const std::size_t close =
-        open == std::string_view::npos ? std::string_view::npos : text.find('>', open + 1);
-    if (close == std::string_view::npos) {
-      break;
+  std::size_t open = std::string::npos;
+  for (const char c : text) {
+    if (c == '>' && open != std::string::npos) {
+      result.resize(open);
+      open = std::string::npos;
+      continue;
     }
-    result.append(text.substr(from, open - from));
-    from = close + 1;
-  }
-  if (from < text.size()) {
-    result.append(text.substr(from));
+    if (c == '<') {
+      open = result.size();
+    }
+    result += c;
   }
   return result;
 }
 
 bool IsQuotationClosed(std::string_view text) {
-  const std::string t = StripMarkupTags(Trim(text));
+  const std::string t = StripMarkupTags(TrimmedView(text));
   const std::size_t first = t.find('"');
   if (first == std::string::npos) {
     return false;
@@ -151,9 +163,11 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
     state.CurrentVoice = VoiceForLine(line, state);
     line = ExpandAbbreviations(line);
 
+    // What is left of the line to read, as a view into it: no sentence copies the rest.
+    std::string_view rest = line;
     bool in_dialogue = false;
     std::string sentence(kNoSentenceYet);
-    while (!Trim(line).empty()) {
+    while (!TrimmedView(rest).empty()) {
       if (state.StopRequested) {
         return ReadingEnd::Stopped;
       }
@@ -162,10 +176,10 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       if (IsQuotationClosed(Trim(sentence))) {
         in_dialogue = false;
       }
-      sentence = Trim(GetFirstSentence(line));
+      sentence = Trim(GetFirstSentence(rest));
       // The sentence and the separator after it (a space, or a comma left outside it).
-      line = Trim(line);
-      line.erase(0, std::min(sentence.size() + 1, line.size()));
+      rest = TrimmedView(rest);
+      rest.remove_prefix(std::min(sentence.size() + 1, rest.size()));
       if (!in_dialogue) {
         in_dialogue = sentence.starts_with('"');
       }

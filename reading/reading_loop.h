@@ -51,8 +51,9 @@ bool ContainsNarrationPassage(std::string_view sentence);
 
 // The text without any carriage return or line feed.
 std::string StripLineBreaks(std::string_view text);
-// The text without its tags: each "<" with the first ">" after it, and everything between, goes.
-// A "<" with no ">" after it, and a ">" with no "<" before it, stay as they are.
+// The text without its tags. A tag is a "<" and the first ">" after it with no other "<" between
+// them: "<a <b> c>" keeps "<a  c>". A "<" with no ">" after it, and a ">" with no "<" before it,
+// stay as text.
 std::string StripMarkupTags(std::string_view text);
 // True when the trimmed text, without its tags, holds two or more double quotation marks, or
 // exactly one as its last character.

@@ -80,7 +80,11 @@ std::string GetFirstSentence(std::string_view line) {
   std::size_t cut = kNoCut;
   std::size_t extra = 1;
   for (const Mark& mark : kMarks) {
-    const std::size_t p = Position(mark.text, line);
+    // Once a cut is known, only a mark that starts before it can change anything: search no
+    // further than the last place such a mark can end.
+    const std::string_view searched =
+        cut == kNoCut ? line : line.substr(0, std::min(line.size(), cut + mark.text.size() - 2));
+    const std::size_t p = Position(mark.text, searched);
     if (p == 0) {
       continue;
     }

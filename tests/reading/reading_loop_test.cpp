@@ -30,8 +30,10 @@ TEST(StripMarkupTags, RemovesWellFormedTagsAndEndsOnStrayBrackets) {
       {"a > b", "a > b"},                 // so does a ">" with no "<" before it
       {"x > \"y\" <t>z", "x > \"y\" z"},  // a stray ">" before a tag: the tag still goes
       {"\"q\" <t>r < s", "\"q\" r < s"},
-      {"<a <b> c>", " c>"},  // from a "<" through the first ">" after it
-      {"<<<>>>", ">>"},
+      {"<a <b> c>", "<a  c>"},  // a "<" followed by another "<" before any ">" is text
+      {"<<<>>>", "<<>>"},
+      {"<VOICE REQUIRED=\"Name=Microsoft Mary\">\"I think 3 < 4,\"</VOICE>", "\"I think 3 < 4,\""},
+      {"a<b<c>d>e<", "a<bd>e<"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(StripMarkupTags(c.text), c.expected) << c.text;
@@ -55,6 +57,8 @@ TEST(IsQuotationClosed, CountsQuotationMarksOutsideTags) {
       {"<VOICE REQUIRED=\"Gender=Male\">\"It rained.</VOICE>", false},
       {"a > \"b</VOICE>", false},  // a stray ">" does not hang the test
       {"\"a < b", false},
+      {"<VOICE REQUIRED=\"Name=Microsoft Mary\">\"I think 3 < 4,\"</VOICE>", true},
+      {"<VOICE REQUIRED=\"Name=Microsoft Mary\">\"3 > 2 and 3 < 4,\"</VOICE>", true},
       {"", false},
   };
   for (const auto& c : cases) {
@@ -189,6 +193,29 @@ TEST_F(ReadingLoopTest, AQuotationOverSeveralSentencesIsSpokenInTheDialogueVoice
       {Narrator("he said."), 4, 64},
   };
   EXPECT_EQ(spoken, expected);
+}
+
+TEST_F(ReadingLoopTest, AStrayLessThanSignDoesNotKeepTheQuotationOpen) {
+  state.CurrentVoice = 2;  // no name in the line: the last speaker goes on
+  Read("\"I think 3 < 4,\" he said. \"Yes.\"\r\n");
+  const std::vector<Spoken> expected = {
+      {Dialogue(2, "\"I think 3 < 4,\""), 2, 0},
+      {Narrator("he said."), 2, 0},
+      {Dialogue(2, "\"Yes.\""), 2, 0},
+  };
+  EXPECT_EQ(spoken, expected);
+}
+
+TEST_F(ReadingLoopTest, AVeryLongLineIsReadSentenceBySentence) {
+  constexpr std::size_t kSentences = 200 * 1024 / 3;
+  std::string line;
+  for (std::size_t i = 0; i < kSentences; ++i) {
+    line += "a. ";
+  }
+  EXPECT_EQ(Read(line + "\r\n"), ReadingEnd::EndOfText);
+  ASSERT_EQ(spoken.size(), kSentences);
+  EXPECT_EQ(spoken.front().text, Narrator("a."));
+  EXPECT_EQ(spoken.back().text, Narrator("a."));
 }
 
 TEST_F(ReadingLoopTest, EachLineStartsOutsideAQuotation) {
