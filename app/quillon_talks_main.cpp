@@ -44,11 +44,11 @@ QFont WindowFont(int points, bool bold = false) {
 
 // Fonts the desktop may not have stand in for those of the design.
 void AddFontSubstitutes() {
-  QFont::insertSubstitutions(QString::fromUtf8(kWindowFont),
-                             {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                              QStringLiteral("Liberation Sans"),
-                              QStringLiteral("DejaVu Sans Condensed"),
-                              QStringLiteral("DejaVu Sans")});
+  QFont::insertSubstitutions(
+      QString::fromUtf8(kWindowFont),
+      {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+       QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed"),
+       QStringLiteral("DejaVu Sans")});
   QFont::insertSubstitutions(QString::fromUtf8(kLargeFont),
                              {QStringLiteral("Gelasio"), QStringLiteral("Liberation Serif"),
                               QStringLiteral("DejaVu Serif")});
