@@ -74,9 +74,7 @@ FormColour DrawFormColour(std::mt19937& generator) {
 }
 
 TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options)
-    : voice_(voice),
-      threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
-      options_(std::move(options)) {
+    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)), options_(std::move(options)) {
   settings_path_ =
       options_.settings_path.empty()
           ? SettingsPathForProgram(

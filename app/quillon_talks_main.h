@@ -112,8 +112,7 @@ class TfQuillonReaderMain : public QWidget {
   void SetViewFont(const QString& family, int points);
   int Scaled(int pixels) const;
 
-  SpeechVoice& voice_;
-  std::unique_ptr<ThreadedVoice> threaded_voice_;
+  std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
   ReaderWindowOptions options_;
   std::string settings_path_;
   std::unique_ptr<QtRichTextView> view_;
