@@ -293,8 +293,14 @@ void TfQuillonReaderMain::btnReadClick() {
     int& depth;
     ~Leave() { --depth; }
   } leave{reading_depth_};
-  RunReadingLoop(*view_, *threaded_voice_, state_,
-                 [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+  ReadingOptions options;
+  // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
+  options.wait_for_events = [] {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  };
+  RunReadingLoop(
+      *view_, *threaded_voice_, state_,
+      [] { QCoreApplication::processEvents(QEventLoop::AllEvents); }, options);
 }
 
 void TfQuillonReaderMain::btnStopClick() {

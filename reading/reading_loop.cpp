@@ -144,8 +144,13 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
   };
 
   state.StopRequested = false;
+  bool at_end_of_text = false;
   while (!state.StopRequested) {
-    handle_pending_events();
+    if (at_end_of_text && options.wait_for_events) {
+      options.wait_for_events();
+    } else {
+      handle_pending_events();
+    }
     std::string line = GetNextLine(view, state);
     if (options.on_line) {
       options.on_line(line);
@@ -155,11 +160,13 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
     }
     if (Trim(line).empty()) {
       // An empty text means no line feed follows; the window waits here for "&Stop".
-      if (line.empty() && options.stop_at_end_of_text) {
+      at_end_of_text = line.empty();
+      if (at_end_of_text && options.stop_at_end_of_text) {
         return ReadingEnd::EndOfText;
       }
       continue;
     }
+    at_end_of_text = false;
     state.CurrentVoice = VoiceForLine(line, state);
     line = ExpandAbbreviations(line);
 

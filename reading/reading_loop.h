@@ -30,6 +30,10 @@ struct ReadingOptions {
   // Called with each fetched line (already selected in the view), before anything else is done
   // with it; tools use it to follow chapters and positions.
   std::function<void(std::string_view line)> on_line;
+  // At the end of the text (no line feed follows), called in place of the pump before the next
+  // fetch: it handles pending events too, but may sleep until one arrives, so a window waiting for
+  // "&Stop" there does not spin. Without it the pump is called, as everywhere else.
+  std::function<void()> wait_for_events;
 };
 
 // One rule of the abbreviation pre-pass: when the line contains applies_when (and not unless, if

@@ -359,6 +359,27 @@ TEST_F(ReadingLoopTest, WithoutStopAtEndOfTextTheLoopWaitsForStop) {
   EXPECT_EQ(view.SelectionLength(), 0);
 }
 
+TEST_F(ReadingLoopTest, AtTheEndOfTheTextTheLoopWaitsForEventsInsteadOfPumping) {
+  // Blank lines still pump; only once no line feed follows does the wait take the pump's place.
+  int pumps = 0;
+  int waits = 0;
+  ReadingOptions options;
+  options.wait_for_events = [&] {
+    if (++waits == 3) {
+      RequestStop(state);
+    }
+  };
+  view.SetText("One.\r\n\r\n\r\nunfinished");
+  EXPECT_EQ(RunReadingLoop(
+                view, voice, state, [&] { ++pumps; }, options),
+            ReadingEnd::Stopped);
+  EXPECT_EQ(spoken.size(), 1u);
+  EXPECT_EQ(waits, 3);
+  // Line 1: before it and twice in its sentence; one before each blank line; one before the
+  // first fetch that finds no line feed. From then on only the wait.
+  EXPECT_EQ(pumps, 3 + 2 + 1);
+}
+
 TEST_F(ReadingLoopTest, AFailingVoiceEndsTheReadingAndKeepsTheState) {
   voice.FailAt(1, "The voice is gone");
   state.CurrentChapter = 7;
