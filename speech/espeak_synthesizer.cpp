@@ -240,9 +240,9 @@ void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const Sampl
 std::vector<std::string> EspeakSynthesizer::ListVariants() {
   std::vector<std::string> names;
   worker_->Run([&] {
-    espeak_VOICE spec{};
-    spec.languages = "variant";
-    for (const espeak_VOICE** v = espeak_ListVoices(&spec); v != nullptr && *v != nullptr; ++v) {
+    espeak_VOICE filter{};
+    filter.languages = "variant";
+    for (const espeak_VOICE** v = espeak_ListVoices(&filter); v != nullptr && *v != nullptr; ++v) {
       if ((*v)->identifier == nullptr) {
         continue;
       }

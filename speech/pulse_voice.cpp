@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <optional>
 #include <span>
 #include <stdexcept>
 
@@ -36,6 +38,9 @@ constexpr int kDrainMs = 20;
 class TailTrimmingWriter {
  public:
   TailTrimmingWriter(pa_simple* stream, std::size_t hold) : stream_(stream), hold_(hold) {}
+
+  // When the first samples were accepted by the server, if any were.
+  std::optional<std::chrono::steady_clock::time_point> FirstSent() const { return first_sent_; }
 
   void Write(std::span<const std::int16_t> samples) {
     std::size_t end = samples.size();
@@ -69,11 +74,15 @@ class TailTrimmingWriter {
     if (pa_simple_write(stream_, samples.data(), samples.size_bytes(), &error) < 0) {
       ThrowNoAudio(error);
     }
+    if (!first_sent_) {
+      first_sent_ = std::chrono::steady_clock::now();
+    }
   }
 
   pa_simple* stream_;
   std::size_t hold_;
   std::size_t zeros_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> first_sent_;
 };
 
 }  // namespace
@@ -107,10 +116,10 @@ void PulseSpeechVoice::Connect() {
     if (stream_ != nullptr) {
       return;
     }
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16NE;
-    spec.rate = static_cast<std::uint32_t>(synthesizer.SampleRate());
-    spec.channels = 1;
+    pa_sample_spec sample_format{};
+    sample_format.format = PA_SAMPLE_S16NE;
+    sample_format.rate = static_cast<std::uint32_t>(synthesizer.SampleRate());
+    sample_format.channels = 1;
     const auto bytes = [&](int ms) {
       return static_cast<std::uint32_t>(synthesizer.SilenceSamples(ms) * sizeof(std::int16_t));
     };
@@ -122,7 +131,7 @@ void PulseSpeechVoice::Connect() {
     attr.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
     pa_simple* stream = pa_simple_new(nullptr, "Quillon Reader", PA_STREAM_PLAYBACK, nullptr,
-                                      "Reading aloud", &spec, nullptr, &attr, &error);
+                                      "Reading aloud", &sample_format, nullptr, &attr, &error);
     if (stream == nullptr) {
       ThrowNoAudio(error);
     }
@@ -136,19 +145,15 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
   Connect();
   EspeakSynthesizer& synthesizer = EspeakSynthesizer::Instance();
   synthesizer.Run([&] {
-    bool first = true;
     try {
       if (stream_ == nullptr) {
         ThrowNoAudio(PA_ERR_CONNECTIONTERMINATED);
       }
       TailTrimmingWriter writer(Stream(stream_), synthesizer.SilenceSamples(kDrainMs));
-      synthesizer.Render(steps, [&](std::span<const std::int16_t> samples) {
-        writer.Write(samples);
-        if (first) {
-          first_sample_latency_ = std::chrono::steady_clock::now() - start;
-          first = false;
-        }
-      });
+      synthesizer.Render(steps,
+                         [&](std::span<const std::int16_t> samples) { writer.Write(samples); });
+      first_sample_latency_ = writer.FirstSent() ? *writer.FirstSent() - start
+                                                 : std::chrono::steady_clock::duration::zero();
       int error = 0;
       if (pa_simple_drain(Stream(stream_), &error) < 0) {
         ThrowNoAudio(error);

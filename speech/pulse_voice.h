@@ -28,7 +28,8 @@ class PulseSpeechVoice : public SpeechVoice {
   void Connect();
   bool IsConnected() const { return stream_ != nullptr; }
 
-  // From the start of the last Speak to its first samples being handed to the server.
+  // From the start of the last Speak to the server accepting its first samples (the first
+  // write to the stream returning); zero when nothing was written.
   std::chrono::nanoseconds LastFirstSampleLatency() const { return first_sample_latency_; }
 
  private:

@@ -494,6 +494,11 @@ class SegmentBuilder {
     segments_.push_back(std::move(run));
   }
   void AddSilence(int ms) {
+    ms = std::min(ms, kMaxTotalSilenceMs - total_silence_ms_);
+    if (ms <= 0) {
+      return;
+    }
+    total_silence_ms_ += ms;
     if (!segments_.empty() && segments_.back().is_silence) {
       segments_.back().silence_ms = std::min(segments_.back().silence_ms + ms, kMaxSilenceMs);
       return;
@@ -507,6 +512,7 @@ class SegmentBuilder {
 
  private:
   std::vector<MarkupSegment> segments_;
+  int total_silence_ms_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

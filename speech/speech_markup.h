@@ -59,10 +59,13 @@ struct MarkupSegment {
 };
 
 // The runs and silences of a marked-up text. Adjacent runs in the same state are merged, adjacent
-// silences added up; empty runs are left out. A silence is at most kMaxSilenceMs long.
+// silences added up; empty runs are left out. A silence is at most kMaxSilenceMs long, and all
+// silences of one text together at most kMaxTotalSilenceMs: what goes beyond is dropped, so a
+// text cannot ask for hours of quiet.
 std::vector<MarkupSegment> ParseSpeechMarkup(std::string_view markup);
 
 inline constexpr int kMaxSilenceMs = 60'000;
+inline constexpr int kMaxTotalSilenceMs = 60'000;
 
 // One espeak-ng call: the voice to select and the SSML to synthesise (UTF-8).
 struct EspeakUtterance {

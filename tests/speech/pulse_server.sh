@@ -24,7 +24,7 @@ case "$command" in
     i=0
     until PULSE_SERVER="unix:$dir/native" pactl info >/dev/null 2>&1; do
       i=$((i + 1))
-      if [ "$i" -gt 100 ]; then
+      if [ "$i" -gt 300 ]; then
         echo "the sound server did not start; its log:" >&2
         cat "$dir/pulseaudio.log" >&2 || true
         exit 1

@@ -43,9 +43,26 @@ start=$(grep -b -o 'CHAPTER 2' "$work/book.txt" | cut -d: -f1)
 [ "$(cd "$work/from2" && ls | tr '\n' ' ')" = "01-chapter-02.wav 02-chapter-12.wav " ] ||
   fail "--start: $(ls "$work/from2")"
 
-# Bad input is reported, not a crash.
-if "$tool" render "$work/missing.txt" --out "$work/x" 2>"$work/err.txt"; then
-  fail "a missing document succeeded"
-fi
-grep -q "Cannot open file" "$work/err.txt" || fail "missing document: $(cat "$work/err.txt")"
+# Rendering again into a folder removes the chapter files of the earlier rendering (any format),
+# and nothing else.
+again="$work/again"
+mkdir -p "$again/06-chapter-03.wav"
+for f in 05-opening.ogg 09-chapter-07.flac 10-chapter-12.wav 123-chapter--1.wav notes.txt \
+  1-chapter-01.wav 02-chapter-01.wav.bak 07-chapter-x.wav 08-epilogue.wav 11-opening.mp3; do
+  echo keep >"$again/$f"
+done
+ln -s notes.txt "$again/12-chapter-04.wav"
+"$tool" render "$work/book.txt" --out "$again" --start "$start" 2>/dev/null </dev/null
+left=$(cd "$again" && LC_ALL=C ls | tr '\n' ' ')
+[ "$left" = "01-chapter-02.wav 02-chapter-01.wav.bak 02-chapter-12.wav 06-chapter-03.wav \
+07-chapter-x.wav 08-epilogue.wav 1-chapter-01.wav 11-opening.mp3 12-chapter-04.wav notes.txt " ] ||
+  fail "rendering again left: $left"
+cmp -s "$again/01-chapter-02.wav" "$work/from2/01-chapter-02.wav" || fail "rendering again differs"
+
+# Bad input is reported, not a crash; a missing document exits 2 as in script.
+status=0
+"$tool" render "$work/missing.txt" --out "$work/x" 2>"$work/err.txt" || status=$?
+[ "$status" = 2 ] || fail "a missing document exited $status"
+grep -q "^Cannot open file .*missing.txt\.$" "$work/err.txt" ||
+  fail "missing document: $(cat "$work/err.txt")"
 echo "render ok"

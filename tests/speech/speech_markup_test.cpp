@@ -97,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Elements, ParseTest, ::testing::Values(
     ParseCase{"silences add up",       R"(<silence msec="500"/><SILENCE MSEC="250"></SILENCE>)", "<750>"},
     ParseCase{"zero silence",          R"(a<silence msec="0"/>b)",               "[]ab"},
     ParseCase{"huge silence bounded",  R"(<silence msec="99999999999"/>)",       "<60000>"},
+    ParseCase{"silences bounded in total", R"(a<silence msec="40000"/>b<silence msec="30000"/>c<silence msec="5"/>d)", "[]a|<40000>|[]b|<20000>|[]cd"},
     ParseCase{"part of speech",        R"(to <partofsp part="verb">record</partofsp>)", "[]to |[verb]record"},
     ParseCase{"noun",                  R"(<partofsp part="noun">lives</partofsp>)",     "[noun]lives"},
     ParseCase{"currency",              R"(<context ID = "currency">$500</context> )",   "[$]$500|[] "},
@@ -305,6 +306,27 @@ TEST(TranslateSpeechMarkup, OneUtterancePerVoiceWithItsSilencesAsMarks) {
   // White space between two silences says nothing.
   EXPECT_THAT(Utterances(R"(<silence msec="500"/> <emph> </emph><silence msec="10"/>)"),
               ElementsAre("<510>"));
+}
+
+// Forty thousand one-minute silences between words would be weeks of quiet: a text gets a minute.
+TEST(TranslateSpeechMarkup, SilencesOfATextAreBoundedTogether) {
+  std::string markup;
+  for (int i = 0; i < 40'000; ++i) {
+    markup += R"(a<silence msec="60000"/>)";
+  }
+  long total_ms = 0;
+  for (const SpeechStep& step : TranslateSpeechMarkup(markup)) {
+    total_ms += step.silence_ms;
+    for (int ms : step.utterance.silences_ms) {
+      total_ms += ms;
+    }
+  }
+  EXPECT_EQ(total_ms, kMaxTotalSilenceMs);
+  std::string text;  // no text is lost with the silences
+  for (const MarkupSegment& segment : ParseSpeechMarkup(markup)) {
+    text += segment.text;
+  }
+  EXPECT_EQ(text, std::string(40'000, 'a'));
 }
 
 TEST(TranslateSpeechMarkup, VoicesFollowGenderAndLoudness) {

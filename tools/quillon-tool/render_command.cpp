@@ -19,6 +19,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "speech/speech_markup.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
+#include "tools/quillon-tool/script.h"
 
 namespace quillon::tool {
 namespace {
@@ -242,18 +244,77 @@ struct RenderOptions {
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
 };
 
+// Whether a file name is one render makes: "NN-opening" or "NN-chapter-NN" (two digits or more,
+// a chapter number that may be negative) with the extension of a format it writes.
+bool IsChapterFileName(std::string_view name) {
+  const auto digits = [&name](std::size_t at) {
+    std::size_t end = at;
+    while (end < name.size() && name[end] >= '0' && name[end] <= '9') {
+      ++end;
+    }
+    return end - at;
+  };
+  const std::size_t index = digits(0);
+  if (index < 2 || name.substr(index, 1) != "-") {
+    return false;
+  }
+  std::string_view rest = name.substr(index + 1);
+  if (rest.starts_with("opening.")) {
+    rest.remove_prefix(7);
+  } else if (rest.starts_with("chapter-")) {
+    std::size_t at = name.size() - rest.size() + 8;
+    if (at < name.size() && name[at] == '-') {
+      ++at;
+    }
+    const std::size_t number = digits(at);
+    if (number == 0) {
+      return false;
+    }
+    rest = name.substr(at + number);
+  } else {
+    return false;
+  }
+  return rest == ".wav" || rest == ".flac" || rest == ".ogg";
+}
+
+// Removes the chapter files of an earlier rendering from the folder, so that a shorter book or
+// another format leaves none behind. Nothing else in the folder is touched.
+void RemoveEarlierChapterFiles(const std::filesystem::path& dir) {
+  std::vector<std::filesystem::path> earlier;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.is_regular_file() && !entry.is_symlink() &&
+        IsChapterFileName(entry.path().filename().string())) {
+      earlier.push_back(entry.path());
+    }
+  }
+  for (const auto& path : earlier) {
+    std::error_code error;
+    if (!std::filesystem::remove(path, error) && error) {
+      throw std::runtime_error("Cannot remove the earlier file " + path.string() + ".");
+    }
+  }
+}
+
 int RunRender(const RenderOptions& options) {
   const std::optional<AudioFormat> format = AudioFormatFromName(options.format);
   if (!format) {
     throw std::runtime_error("Unknown audio format " + options.format + " (wav, flac or ogg).");
   }
-  MemoryView view(LoadDocumentText(options.document));
+  std::string text;
+  try {
+    text = LoadDocumentText(options.document);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitCannotOpen;
+  }
+  MemoryView view(std::move(text));
   view.SetSelection(options.start, 0);
   std::error_code error;
   std::filesystem::create_directories(options.out, error);
   if (!std::filesystem::is_directory(options.out)) {
     throw std::runtime_error("Cannot make the folder " + options.out + ".");
   }
+  RemoveEarlierChapterFiles(options.out);
 
   const auto started = std::chrono::steady_clock::now();
   ChapterFilesVoice voice(options.out, *format, options.jobs);
