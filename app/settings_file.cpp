@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "reading/text_primitives.h"
+
 namespace quillon {
 namespace {
 
@@ -24,22 +26,6 @@ std::string_view TrimBlanks(std::string_view s) {
     s.remove_suffix(1);
   }
   return s;
-}
-
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // The name of a section header line, or nothing for any other line.
@@ -67,7 +53,7 @@ std::optional<std::pair<std::size_t, std::size_t>> FindSection(
     const std::vector<std::string>& lines, std::string_view section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const auto name = SectionName(lines[i]);
-    if (name && SameName(*name, section)) {
+    if (name && EqualsIgnoringAsciiCase(*name, section)) {
       std::size_t end = i + 1;
       while (end < lines.size() && !SectionName(lines[end])) {
         ++end;
@@ -83,7 +69,7 @@ std::optional<std::size_t> FindKey(const std::vector<std::string>& lines,
                                    std::string_view key) {
   for (std::size_t i = range.first; i < range.second; ++i) {
     const auto name = KeyName(lines[i]);
-    if (name && SameName(*name, key)) {
+    if (name && EqualsIgnoringAsciiCase(*name, key)) {
       return i;
     }
   }
@@ -94,7 +80,7 @@ int HexDigit(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
   }
-  c = Lower(c);
+  c = AsciiLower(c);
   if (c >= 'a' && c <= 'f') {
     return c - 'a' + 10;
   }

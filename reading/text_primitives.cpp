@@ -1,5 +1,7 @@
 #include "reading/text_primitives.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 std::size_t Position(std::string_view needle, std::string_view text) {
@@ -46,6 +48,16 @@ std::string Trim(std::string_view text) {
     --last;
   }
   return std::string(text.substr(first, last - first));
+}
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
 }
 
 }  // namespace quillon

@@ -27,4 +27,9 @@ std::string ReplaceText(std::string_view text, std::string_view search,
 // The text without its leading and trailing characters of code 0 to 32.
 std::string Trim(std::string_view text);
 
+// For names that match in any letter case (markup elements, settings keys): equal when only the
+// case of the ASCII letters differs. The text decisions above never ignore case.
+char AsciiLower(char c);
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 }  // namespace quillon

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "reading/encoding.h"
+#include "reading/text_primitives.h"
 #include "speech/speech_voice.h"
 
 namespace quillon {
@@ -26,20 +27,6 @@ bool IsNameChar(char c) {
 }
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-      return false;
-    }
-  }
-  return true;
 }
 std::string_view TrimSpaces(std::string_view s) {
   while (!s.empty() && IsSpace(s.front())) {
@@ -96,7 +83,7 @@ struct Tag {
 
   std::optional<std::string_view> Get(std::string_view attribute) const {
     for (const Attribute& a : attributes) {
-      if (EqualsIgnoreCase(a.name, attribute)) {
+      if (EqualsIgnoringAsciiCase(a.name, attribute)) {
         return a.value;
       }
     }
@@ -272,7 +259,7 @@ Element ElementOf(std::string_view name) {
   }};
   // clang-format on
   for (const auto& [element_name, element] : kElements) {
-    if (EqualsIgnoreCase(name, element_name)) {
+    if (EqualsIgnoringAsciiCase(name, element_name)) {
       return element;
     }
   }
@@ -294,10 +281,10 @@ std::optional<MarkupVoice> VoiceOfRequired(std::string_view required) {
     }
     const std::string_view key = TrimSpaces(item.substr(0, equals));
     const std::string_view value = TrimSpaces(item.substr(equals + 1));
-    if (EqualsIgnoreCase(key, "Name")) {
+    if (EqualsIgnoringAsciiCase(key, "Name")) {
       const auto ends_with = [&](std::string_view word) {
         return value.size() >= word.size() &&
-               EqualsIgnoreCase(value.substr(value.size() - word.size()), word);
+               EqualsIgnoringAsciiCase(value.substr(value.size() - word.size()), word);
       };
       if (ends_with("Mary")) {
         return MarkupVoice::Mary;
@@ -308,10 +295,10 @@ std::optional<MarkupVoice> VoiceOfRequired(std::string_view required) {
       if (ends_with("Mike")) {
         return MarkupVoice::Narrator;
       }
-    } else if (EqualsIgnoreCase(key, "Gender")) {
-      if (EqualsIgnoreCase(value, "Male")) {
+    } else if (EqualsIgnoringAsciiCase(key, "Gender")) {
+      if (EqualsIgnoringAsciiCase(value, "Male")) {
         by_gender = MarkupVoice::Male;
-      } else if (EqualsIgnoreCase(value, "Female")) {
+      } else if (EqualsIgnoringAsciiCase(value, "Female")) {
         by_gender = MarkupVoice::Female;
       }
     }
@@ -381,9 +368,9 @@ class StateStacks {
       case Element::PartOfSp: {
         PartOfSpeech part = PartOfSpeech::None;
         if (auto value = tag.Get("PART")) {
-          if (EqualsIgnoreCase(TrimSpaces(*value), "noun")) {
+          if (EqualsIgnoringAsciiCase(TrimSpaces(*value), "noun")) {
             part = PartOfSpeech::Noun;
-          } else if (EqualsIgnoreCase(TrimSpaces(*value), "verb")) {
+          } else if (EqualsIgnoringAsciiCase(TrimSpaces(*value), "verb")) {
             part = PartOfSpeech::Verb;
           }
         }
@@ -395,9 +382,9 @@ class StateStacks {
       case Element::Context: {
         SpeechContext context = SpeechContext::Other;
         if (auto value = tag.Get("ID")) {
-          if (EqualsIgnoreCase(TrimSpaces(*value), "currency")) {
+          if (EqualsIgnoringAsciiCase(TrimSpaces(*value), "currency")) {
             context = SpeechContext::Currency;
-          } else if (EqualsIgnoreCase(TrimSpaces(*value), "time")) {
+          } else if (EqualsIgnoringAsciiCase(TrimSpaces(*value), "time")) {
             context = SpeechContext::Time;
           }
         }
@@ -542,7 +529,7 @@ constexpr std::array<Heteronym, 11> kHeteronyms{{
 
 std::optional<std::string_view> HeteronymPhonemes(std::string_view word, PartOfSpeech part) {
   for (const Heteronym& h : kHeteronyms) {
-    if (EqualsIgnoreCase(word, h.word)) {
+    if (EqualsIgnoringAsciiCase(word, h.word)) {
       return part == PartOfSpeech::Noun ? h.noun : h.verb;
     }
   }
