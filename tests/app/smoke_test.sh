@@ -120,7 +120,21 @@ echo "figure: resident memory after loading: $(awk '/VmRSS/ {print $2, $3}' "/pr
 
 # Button centres inside the window's client area (96 dots per inch, the design's layout).
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+peak_so_far() {
+  sox -t raw -r 22050 -e signed -b 16 -c 1 "$work/heard.raw" -n stat 2>&1 |
+    awk '/Maximum amplitude/ {print $3}'
+}
 click 687 30 # "&Read"
+# Wait for the first sound rather than a fixed time: a loaded machine (a sanitizer build beside
+# other tests) may take seconds. A click that arrives while the new window is still settling can
+# be lost; it is repeated once, after 15 s of quiet.
+for ((i = 0; ; i++)); do
+  awk -v p="$(peak_so_far)" 'BEGIN { exit !(p > 0.01) }' && break
+  ((i < 600)) || fail "no sound arrived at the sink within a minute of clicking Read"
+  ((i == 150)) && click 687 30
+  sleep 0.1
+done
+echo "figure: Read to first sound at the sink: about $((i * 100)) ms"
 sleep "$reading_seconds"
 if [ -n "$screenshot" ]; then
   "$bin_dir/screen_grab" "$window" "$screenshot" || fail "no screenshot"
@@ -144,8 +158,7 @@ set -e
 
 kill -INT "$recorder"
 wait "$recorder" 2>/dev/null || true
-peak=$(sox -t raw -r 22050 -e signed -b 16 -c 1 "$work/heard.raw" -n stat 2>&1 |
-  awk '/Maximum amplitude/ {print $3}')
+peak=$(peak_so_far)
 echo "figure: peak amplitude recorded: ${peak:-none}"
 awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.01) }' || fail "no sound arrived at the sink"
 
