@@ -356,6 +356,27 @@ class RichTextParser {
     }
   }
 
+  struct ControlWordToken {
+    std::string_view name;
+    bool has_parameter;
+    std::int64_t parameter;
+  };
+
+  // At the first letter of a control word: its name, its parameter, and the space that delimits
+  // it, which belongs to the word.
+  ControlWordToken ReadControlWord() {
+    const std::size_t start = pos_;
+    while (pos_ < in_.size() && IsAsciiLetter(in_[pos_])) {
+      ++pos_;
+    }
+    ControlWordToken word{in_.substr(start, pos_ - start), false, 0};
+    word.has_parameter = ReadParameter(word.parameter);
+    if (pos_ < in_.size() && in_[pos_] == ' ') {
+      ++pos_;
+    }
+    return word;
+  }
+
   // After a backslash: a control word with its parameter, or a control symbol.
   void ReadControl() {
     if (pos_ >= in_.size()) {
@@ -367,16 +388,7 @@ class RichTextParser {
       ReadControlSymbol(c);
       return;
     }
-    const std::size_t start = pos_;
-    while (pos_ < in_.size() && IsAsciiLetter(in_[pos_])) {
-      ++pos_;
-    }
-    const std::string_view name = in_.substr(start, pos_ - start);
-    std::int64_t parameter = 0;
-    const bool has_parameter = ReadParameter(parameter);
-    if (pos_ < in_.size() && in_[pos_] == ' ') {
-      ++pos_;  // the delimiting space belongs to the control word
-    }
+    const auto [name, has_parameter, parameter] = ReadControlWord();
     if (name.size() > kMaxControlWordLength) {
       ConsumeFallback();
       return;
@@ -618,18 +630,9 @@ class RichTextParser {
           ++pos_;  // \{ \} \\ and every other symbol
           continue;
         }
-        const std::size_t start = pos_;
-        while (pos_ < in_.size() && IsAsciiLetter(in_[pos_])) {
-          ++pos_;
-        }
-        const std::string_view name = in_.substr(start, pos_ - start);
-        std::int64_t parameter = 0;
-        ReadParameter(parameter);
-        if (pos_ < in_.size() && in_[pos_] == ' ') {
-          ++pos_;
-        }
-        if (name == "bin") {
-          SkipBinary(parameter);
+        const ControlWordToken word = ReadControlWord();
+        if (word.name == "bin") {
+          SkipBinary(word.parameter);
         }
       }
     }
