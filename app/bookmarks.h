@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/reader_state.h"
+#include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
 
 namespace quillon {

@@ -4,7 +4,7 @@
 
 #include <QTextEdit>
 
-#include "app/document/document.h"
+#include "document/document.h"
 
 namespace quillon {
 

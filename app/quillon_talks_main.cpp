@@ -17,11 +17,11 @@
 
 #include "app/bookmarks.h"
 #include "app/button_icons.h"
-#include "app/document/document.h"
 #include "app/document_view.h"
 #include "app/error_message.h"
 #include "app/print_document.h"
 #include "app/settings_file.h"
+#include "document/document.h"
 #include "reading/reading_loop.h"
 
 namespace quillon {

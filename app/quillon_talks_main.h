@@ -19,8 +19,8 @@
 #include <string>
 
 #include "app/qt_rich_text_view.h"
-#include "app/reader_state.h"
 #include "app/threaded_voice.h"
+#include "reading/reader_state.h"
 #include "speech/speech_voice.h"
 
 namespace quillon {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/reader_state.h"
 #include "pronunciation/pronunciation_rule.h"
+#include "reading/reader_state.h"
 
 namespace quillon {
 

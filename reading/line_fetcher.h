@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/reader_state.h"
+#include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
 
 namespace quillon {

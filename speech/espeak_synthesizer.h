@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "speech/speech_markup.h"
+#include "speech/espeak_input.h"
 
 namespace quillon {
 

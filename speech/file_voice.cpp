@@ -1,6 +1,6 @@
 #include "speech/file_voice.h"
 
-#include "speech/speech_markup.h"
+#include "speech/espeak_input.h"
 
 namespace quillon {
 

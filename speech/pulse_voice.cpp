@@ -10,8 +10,8 @@
 #include <span>
 #include <stdexcept>
 
+#include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
-#include "speech/speech_markup.h"
 
 namespace quillon {
 namespace {

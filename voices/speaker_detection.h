@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/reader_state.h"
+#include "reading/reader_state.h"
 #include "voices/speaker_cue.h"
 #include "voices/speaker_name.h"
 

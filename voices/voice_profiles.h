@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/reader_state.h"
+#include "reading/reader_state.h"
 
 namespace quillon {
 

@@ -8,8 +8,8 @@
 #include <QTextEdit>
 #include <string>
 
-#include "app/document/document.h"
 #include "app/document_view.h"
+#include "document/document.h"
 
 namespace quillon {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/document/document.h"
 #include "app/quillon_talks_main.h"
 #include "app/settings_file.h"
+#include "document/document.h"
 #include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reading_loop.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/document/document.h"
+#include "document/document.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/reader_state.h"
 #include "pronunciation/pronunciation_pipeline.h"
 #include "reading/line_fetcher.h"
 #include "reading/memory_view.h"
+#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/recording_voice.h"
 #include "voices/voice_profiles.h"

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
+#include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
-#include "speech/speech_markup.h"
 
 namespace quillon {
 namespace {

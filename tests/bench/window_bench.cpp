@@ -43,7 +43,7 @@ std::string NovelPath() {
   if (std::filesystem::exists(built)) {
     return built;
   }
-  return std::string(QUILLON_SOURCE_DIR) + "/tests/app/data/sample.rtf";
+  return std::string(QUILLON_SOURCE_DIR) + "/tests/document/data/sample.rtf";
 }
 
 class SilentVoice final : public quillon::SpeechVoice {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/document/document.h"
+#include "document/document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "speech/speech_markup.h"
+#include "speech/espeak_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view markup(reinterpret_cast<const char*>(data), size);

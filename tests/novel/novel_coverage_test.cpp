@@ -21,12 +21,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/document/document.h"
-#include "app/reader_state.h"
+#include "document/document.h"
 #include "pronunciation/pronunciation_pipeline.h"
 #include "pronunciation/pronunciation_rule.h"
 #include "reading/encoding.h"
 #include "reading/memory_view.h"
+#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "reading/sentence_splitter.h"
 #include "reading/text_primitives.h"

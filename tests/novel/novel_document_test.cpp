@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/document.h"
+#include "document/document.h"
 #include "reading/text_primitives.h"
 
 namespace quillon {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/document/document.h"
+#include "document/document.h"
 
 namespace quillon {
 namespace {

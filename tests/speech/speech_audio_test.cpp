@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "reading/encoding.h"
+#include "speech/espeak_input.h"
 #include "speech/file_voice.h"
-#include "speech/speech_markup.h"
 #include "tests/speech/audio_analysis.h"
 #include "voices/voice_profiles.h"
 

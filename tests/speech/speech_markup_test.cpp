@@ -1,6 +1,4 @@
 // The speech markup translator: runs and silences, and the SSML espeak-ng gets.
-#include "speech/speech_markup.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "speech/espeak_input.h"
 #include "speech/speech_voice.h"
 
 namespace quillon {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/document/document.h"
+#include "document/document.h"
 
 namespace quillon::tool {
 

@@ -23,12 +23,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/reader_state.h"
 #include "reading/memory_view.h"
+#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/audio_file.h"
+#include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
-#include "speech/speech_markup.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/script.h"

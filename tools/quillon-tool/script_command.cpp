@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/reader_state.h"
 #include "reading/encoding.h"
 #include "reading/memory_view.h"
+#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/recording_voice.h"
 #include "tools/quillon-tool/commands.h"

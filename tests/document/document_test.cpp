@@ -1,4 +1,4 @@
-#include "app/document/document.h"
+#include "document/document.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/reader_state.h"
 #include "reading/line_fetcher.h"
 #include "reading/memory_view.h"
+#include "reading/reader_state.h"
 
 namespace quillon {
 namespace {
 
-const std::string kDataDir = QUILLON_SOURCE_DIR "/tests/app/data/";
+const std::string kDataDir = QUILLON_SOURCE_DIR "/tests/document/data/";
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

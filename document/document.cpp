@@ -1,4 +1,4 @@
-#include "app/document/document.h"
+#include "document/document.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,0 +1,361 @@
+#include "speech/espeak_input.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <optional>
+
+#include "reading/encoding.h"
+#include "speech/heteronym_table.h"
+#include "speech/markup_chars.h"
+
+namespace quillon {
+namespace {
+
+// "$3,141,592.65" read as money: "3141592 dollars and 65 cents". Anything that is not an amount
+// after a dollar sign is left as it is.
+std::string SpellMoney(std::string_view text) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '$' || i + 1 >= text.size() || !IsAsciiDigit(text[i + 1])) {
+      out.push_back(text[i++]);
+      continue;
+    }
+    std::size_t j = i + 1;
+    std::string dollars;
+    while (j < text.size() && (IsAsciiDigit(text[j]) || (text[j] == ',' && j + 1 < text.size() &&
+                                                         IsAsciiDigit(text[j + 1])))) {
+      if (text[j] != ',') {
+        dollars.push_back(text[j]);
+      }
+      ++j;
+    }
+    std::string cents;
+    if (j + 2 < text.size() && text[j] == '.' && IsAsciiDigit(text[j + 1]) &&
+        IsAsciiDigit(text[j + 2]) && (j + 3 >= text.size() || !IsAsciiDigit(text[j + 3]))) {
+      cents.assign(text.substr(j + 1, 2));
+      j += 3;
+    }
+    const auto is_one = [](std::string_view digits) {
+      const std::size_t first = digits.find_first_not_of('0');
+      return first != std::string_view::npos && digits.substr(first) == "1";
+    };
+    out += dollars;
+    out += is_one(dollars) ? " dollar" : " dollars";
+    if (!cents.empty() && cents != "00") {
+      out += " and ";
+      out += cents[0] == '0' ? cents.substr(1) : cents;
+      out += is_one(cents) ? " cent" : " cents";
+    }
+    i = j;
+  }
+  return out;
+}
+
+// Text for espeak-ng: characters that SSML or the phoneme input would read are escaped, control
+// characters (a NUL would end the string) become spaces. In UTF-8.
+std::string EscapeText(std::string_view text) {
+  std::string cleaned;
+  cleaned.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') {
+      cleaned.push_back(' ');
+    } else if (c == '[' && i + 1 < text.size() && text[i + 1] == '[') {
+      cleaned += "[ ";  // "[[" would start phoneme input
+    } else {
+      cleaned.push_back(c);
+    }
+  }
+  std::string out;
+  for (char c : Windows1252ToUtf8(cleaned)) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Writes one utterance's SSML and keeps espeak-ng 1.51's phoneme input out of trouble: after
+// "]]" it reads tags as text until the next word, so phonemes directly followed by a tag are
+// given up for the plain word; and the space inside "[[... ]]" keeps a following "." from being
+// read as "dot".
+class UtteranceWriter {
+ public:
+  explicit UtteranceWriter(EspeakUtterance& utterance) : u_(utterance) { u_.ssml = "<speak>"; }
+
+  void Tag(const std::string& tag) {
+    if (phonemes_at_) {
+      u_.ssml.replace(*phonemes_at_, phonemes_length_, phonemes_plain_);
+      phonemes_at_.reset();
+      --phoneme_groups_;
+    }
+    u_.ssml += tag;
+  }
+  void Text(const std::string& escaped) {
+    if (escaped.find_first_not_of(" \t\n") != std::string::npos) {
+      phonemes_at_.reset();
+    }
+    u_.ssml += escaped;
+  }
+  void Phonemes(std::string_view phonemes, const std::string& plain_escaped) {
+    Tag("");  // phonemes right after phonemes: the first group is spelt out
+    const std::string group = "[[" + std::string(phonemes) + " ]]";
+    phonemes_at_ = u_.ssml.size();
+    phonemes_length_ = group.size();
+    phonemes_plain_ = plain_escaped;
+    u_.ssml += group;
+    ++phoneme_groups_;
+  }
+  // Punctuation taken from the start of the next run: it joins the last word, as a "." after a
+  // space would be read as "dot".
+  void Punctuation(const std::string& escaped) {
+    if (escaped.empty()) {
+      return;
+    }
+    while (!u_.ssml.empty() && u_.ssml.back() == ' ' && !phonemes_at_) {
+      u_.ssml.pop_back();
+    }
+    Text(escaped);
+  }
+  // Phonemes that end a stretch of text (before a mark or at the end of the utterance) get a
+  // punctuation mark after them, where it does no harm, instead of being spelt out.
+  void EndPhonemes(std::string_view punctuation) {
+    if (phonemes_at_) {
+      Text(std::string(punctuation));
+    }
+  }
+  void Finish() {
+    Tag("</speak>");
+    u_.uses_phonemes = phoneme_groups_ > 0;
+  }
+
+ private:
+  EspeakUtterance& u_;
+  std::optional<std::size_t> phonemes_at_;  // the last phoneme group, if no word followed it yet
+  std::size_t phonemes_length_ = 0;
+  std::string phonemes_plain_;
+  int phoneme_groups_ = 0;
+};
+
+// Writes one run's text as espeak-ng should read it.
+void WriteRunText(UtteranceWriter& writer, std::string_view text, const SpeakingState& state) {
+  if (state.part != PartOfSpeech::None) {
+    const std::string_view word = TrimMarkupSpaces(text);
+    if (auto phonemes = HeteronymPhonemes(word, state.part)) {
+      const std::size_t lead = static_cast<std::size_t>(word.data() - text.data());
+      writer.Text(EscapeText(text.substr(0, lead)));
+      writer.Phonemes(*phonemes, EscapeText(word));
+      writer.Text(EscapeText(text.substr(lead + word.size())));
+      return;
+    }
+  }
+  if (state.context == SpeechContext::Currency) {
+    writer.Text(EscapeText(SpellMoney(text)));
+    return;
+  }
+  writer.Text(EscapeText(text));
+}
+
+// What the SSML elements of a run express; the part of speech and the context are in its text.
+bool SameElements(const SpeakingState& a, const SpeakingState& b) {
+  return a.rate == b.rate && a.volume == b.volume && a.pitch == b.pitch && a.emphasis == b.emphasis;
+}
+
+// Opens the elements that speak a run in state.
+void OpenRun(UtteranceWriter& writer, const SpeakingState& state) {
+  const EspeakProsody p = MapProsody(state);
+  const std::string volume = std::to_string(p.volume);
+  std::string tag = "<prosody rate=\"" + std::to_string(p.rate_percent) + "%\" pitch=\"" +
+                    std::to_string(p.pitch) + "\" range=\"" + std::to_string(p.range) +
+                    "\" volume=\"" + volume + "\">";
+  if (state.emphasis) {
+    // espeak-ng's emphasis sets a volume of its own; the inner prosody restores ours.
+    tag += "<emphasis><prosody volume=\"" + volume + "\">";
+  }
+  writer.Tag(tag);
+}
+
+void CloseRun(UtteranceWriter& writer, const SpeakingState& state) {
+  writer.Tag(state.emphasis ? "</prosody></emphasis></prosody>" : "</prosody>");
+}
+
+// Punctuation that starts a run: espeak-ng reads a "." that follows a tag as "dot", so it goes
+// to the end of the run before.
+std::size_t LeadingPunctuation(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[n]);
+    const bool punctuation = (c < 0x80 && c > ' ' && !IsAsciiLetter(text[n]) &&
+                              !IsAsciiDigit(text[n]) && c != '$' && c != '&' && c != '<') ||
+                             c == 0x85 || (c >= 0x91 && c <= 0x94);
+    if (!punctuation) {
+      break;
+    }
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+EspeakProsody MapProsody(const SpeakingState& state) {
+  EspeakProsody p{};
+  // Rate: each step multiplies the speed by the tenth root of 3.
+  const double rate = std::pow(3.0, state.rate / 10.0);
+  p.rate_percent = static_cast<int>(std::lround(rate * 100.0));
+  // Pitch: each step is a 24th of an octave. espeak-ng's pitch moves the voice's base one octave
+  // per 50 units; the range is scaled by the same factor, so the whole intonation moves together.
+  const double factor = std::pow(2.0, state.pitch / 24.0);
+  p.pitch = std::clamp(static_cast<int>(std::lround(50.0 + 50.0 * state.pitch / 24.0)), 0, 99);
+  p.range = std::clamp(static_cast<int>(std::lround(50.0 * factor)), 0, 99);
+  // Volume: percent of full volume, and espeak-ng's 100 is its full undistorted volume.
+  p.volume = std::clamp(state.volume, 0, 100);
+  return p;
+}
+
+// clang-format off
+// The espeak-ng voices. Male voices come in three by loudness (below 75 %, below 80 %, the rest)
+// and female ones in two (below 80 %, the rest), so that profiles that differ only in volume, or
+// in a step of pitch, still sound like two people.
+constexpr std::string_view kNarratorVoice    = "en-us+m3";
+constexpr std::string_view kMaryVoice        = "en-us+f3";
+constexpr std::string_view kRobotVoice       = "en-us+robosoft";
+constexpr std::string_view kMaleVoice        = "en-us+m2";
+constexpr std::string_view kSoftMaleVoice    = "en-us+m1";
+constexpr std::string_view kSofterMaleVoice  = "en-us+m4";
+constexpr std::string_view kFemaleVoice      = "en-us+f1";
+constexpr std::string_view kSoftFemaleVoice  = "en-us+f4";
+constexpr int kSoftVolume   = 80;
+constexpr int kSofterVolume = 75;
+// clang-format on
+
+std::string_view EspeakVoiceName(const SpeakingState& state) {
+  switch (state.voice) {
+    case MarkupVoice::Narrator:
+      return kNarratorVoice;
+    case MarkupVoice::Mary:
+      return kMaryVoice;
+    case MarkupVoice::Robot:
+      return kRobotVoice;
+    case MarkupVoice::Male:
+      return state.volume < kSofterVolume ? kSofterMaleVoice
+             : state.volume < kSoftVolume ? kSoftMaleVoice
+                                          : kMaleVoice;
+    case MarkupVoice::Female:
+      return state.volume < kSoftVolume ? kSoftFemaleVoice : kFemaleVoice;
+  }
+  return kNarratorVoice;
+}
+
+std::vector<std::string_view> EspeakVariantsUsed() {
+  std::vector<std::string_view> variants;
+  for (std::string_view name : {kNarratorVoice, kMaryVoice, kRobotVoice, kMaleVoice, kSoftMaleVoice,
+                                kSofterMaleVoice, kFemaleVoice, kSoftFemaleVoice}) {
+    variants.push_back(name.substr(name.find('+') + 1));
+  }
+  return variants;
+}
+
+std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup) {
+  std::vector<SpeechStep> steps;
+  std::optional<UtteranceWriter> writer;  // the utterance being written, the last step
+  bool audible = false;                   // it holds more than white space
+  MarkupVoice open_voice = MarkupVoice::Narrator;
+  std::optional<SpeakingState> run_open;  // the state whose elements are open in it
+  int pending_ms = 0;                     // silence met since the last audible run
+  const auto add_silence_step = [&] {
+    if (pending_ms > 0) {
+      SpeechStep step;
+      step.is_silence = true;
+      step.silence_ms = pending_ms;
+      steps.push_back(std::move(step));
+      pending_ms = 0;
+    }
+  };
+  const auto close = [&] {
+    if (writer) {
+      writer->EndPhonemes(".");
+      // A line break ends the text: espeak-ng reads a final "." after a quotation mark or a
+      // parenthesis as "dot" when a tag follows it directly.
+      writer->Text("\n");
+      if (run_open) {
+        CloseRun(*writer, *run_open);
+        run_open.reset();
+      }
+      writer->Finish();
+      writer.reset();
+      if (!audible) {
+        steps.pop_back();  // white space alone says nothing
+      }
+    }
+    add_silence_step();
+  };
+  for (const MarkupSegment& segment : ParseSpeechMarkup(markup)) {
+    if (segment.is_silence) {
+      pending_ms = std::min(pending_ms + segment.silence_ms, kMaxSilenceMs);
+      continue;
+    }
+    std::string_view text = segment.text;
+    if (writer && open_voice != segment.state.voice) {
+      close();
+    }
+    if (!writer) {
+      if (TrimMarkupSpaces(text).empty()) {
+        continue;  // white space before a voice's first words
+      }
+      add_silence_step();
+      steps.emplace_back();
+      // The voice of the stretch's first run speaks all of it, whatever the volume does later.
+      steps.back().utterance.voice_name = std::string(EspeakVoiceName(segment.state));
+      writer.emplace(steps.back().utterance);
+      audible = false;
+      open_voice = segment.state.voice;
+    }
+    // Runs whose elements are alike share them: espeak-ng also times the pause at a clause
+    // boundary differently when the prosody is reopened there.
+    const bool new_elements = run_open && !SameElements(*run_open, segment.state);
+    if (run_open && (new_elements || (pending_ms > 0 && !TrimMarkupSpaces(text).empty()))) {
+      // A tag comes next: punctuation that starts the run stays with the words before it.
+      const std::size_t punctuation = LeadingPunctuation(text);
+      writer->Punctuation(EscapeText(text.substr(0, punctuation)));
+      text.remove_prefix(punctuation);
+    }
+    if (new_elements) {
+      CloseRun(*writer, *run_open);
+      run_open.reset();
+    }
+    const bool run_audible = !TrimMarkupSpaces(text).empty();
+    if (run_audible && pending_ms > 0) {
+      // A silence between two runs of one voice: a mark where the audio path inserts it.
+      EspeakUtterance& u = steps.back().utterance;
+      writer->EndPhonemes(",");
+      writer->Tag("<mark name=\"" + std::to_string(u.silences_ms.size()) + "\"/>");
+      u.silences_ms.push_back(pending_ms);
+      pending_ms = 0;
+    }
+    if (!run_open) {
+      OpenRun(*writer, segment.state);
+      run_open = segment.state;
+    }
+    audible = audible || run_audible;
+    WriteRunText(*writer, text, segment.state);
+  }
+  close();
+  return steps;
+}
+
+}  // namespace quillon

@@ -1,0 +1,57 @@
+// The reader's speech markup written as espeak-ng's input.
+//
+// TranslateSpeechMarkup turns each stretch of one voice into one well-formed SSML string for
+// espeak-ng, so a sentence is synthesised in one call and keeps its intonation. Silences are left
+// to the audio path, which writes them as exact zero samples: between two utterances as steps of
+// their own, inside one as marks that the audio path replaces with the silence.
+//
+// SSML out is UTF-8 with every parameter spelt out absolutely, so nothing depends on what an
+// earlier call left behind in espeak-ng.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "speech/markup_parser.h"
+
+namespace quillon {
+
+// One espeak-ng call: the voice to select and the SSML to synthesise (UTF-8).
+struct EspeakUtterance {
+  std::string voice_name;      // e.g. "en-us+m3"
+  std::string ssml;            // "<speak>...</speak>", every run in its own prosody element
+  bool uses_phonemes = false;  // holds [[...]] phoneme input (espeakPHONEMES is needed)
+  // Silences inside the utterance: <mark name="i"/> stands where silences_ms[i] milliseconds of
+  // zero samples go, so a silence does not break the sentence's intonation.
+  std::vector<int> silences_ms;
+};
+
+// One step of speaking: an utterance or a silence of exact length.
+struct SpeechStep {
+  bool is_silence = false;
+  EspeakUtterance utterance;  // utterances only
+  int silence_ms = 0;         // silences only
+};
+
+// The steps that speak a marked-up text: each stretch of runs in one voice becomes one utterance;
+// silences before, between and after utterances become steps, those within one become its marks.
+std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup);
+
+// The espeak-ng parameters a state maps to (see README, "Voices and speech markup").
+struct EspeakProsody {
+  int rate_percent;  // of kEspeakBaseRate words per minute
+  int pitch;         // espeak-ng pitch, 0 to 99 (50: the voice's own)
+  int range;         // espeak-ng pitch range, 0 to 99 (50: the voice's own)
+  int volume;        // espeak-ng volume, 0 to 100
+};
+inline constexpr int kEspeakBaseRate = 175;  // words per minute at rate step 0
+EspeakProsody MapProsody(const SpeakingState& state);
+
+// The espeak-ng voice (language plus variant) that speaks a run in this state.
+std::string_view EspeakVoiceName(const SpeakingState& state);
+
+// Every espeak-ng variant the mapping uses ("m3", "f1", ...), for checking that they exist.
+std::vector<std::string_view> EspeakVariantsUsed();
+
+}  // namespace quillon
