@@ -1,6 +1,7 @@
 // quillon-tool render DOCUMENT --out DIR [--format wav|flac|ogg] [--start POS]
 //
-// An audiobook: the window's reading loop with a file voice, one file per chapter. A new file
+// An audiobook: the window's reading loop with a file voice, one file per chapter, each with its
+// subtitles (WebVTT, one cue per sentence) beside it. A new file
 // starts at each line that holds a chapter heading; text before the first heading has a file of
 // its own. espeak-ng runs on its one synthesis thread; encoding runs beside it on another, so
 // both cores work. The samples and their order are those of a plain sequential reading, so the
@@ -23,12 +24,15 @@
 #include <thread>
 #include <vector>
 
+#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/audio_file.h"
 #include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
+#include "speech/markup_parser.h"
+#include "speech/webvtt.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/script.h"
@@ -187,10 +191,12 @@ class ChapterFilesVoice final : public SpeechVoice {
   }
 
   void Speak(std::u16string_view text, unsigned flags) override {
-    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(MarkupOfSpokenText(text, flags));
+    const std::string markup = MarkupOfSpokenText(text, flags);
+    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(markup);
     if (!file_open_) {
       if (!files_.empty()) {
         Writer().Close();
+        subtitles_.Finish();
       }
       char index[16];
       std::snprintf(index, sizeof index, "%02zu-", files_.size() + 1);
@@ -198,16 +204,21 @@ class ChapterFilesVoice final : public SpeechVoice {
           dir_ / (index + label_ + "." + std::string(AudioFormatExtension(format_)));
       files_.push_back(path.string());
       Writer().Open(path.string(), format_, rate_);
+      subtitles_.Start(std::filesystem::path(path).replace_extension(".vtt").string());
       file_open_ = true;
     }
     FileWriterThread& writer = Writer();
+    subtitles_.StartSentence();
     EspeakSynthesizer::Instance().Render(steps, [&](std::span<const std::int16_t> samples) {
       writer.Write(samples);
+      subtitles_.Add(samples);
       samples_ += samples.size();
     });
+    subtitles_.EndSentence(Windows1252ToUtf8(PlainTextOfMarkup(markup)), rate_);
   }
 
   void Finish() {
+    subtitles_.Finish();
     for (auto& writer : writers_) {
       writer->Finish();
     }
@@ -225,6 +236,7 @@ class ChapterFilesVoice final : public SpeechVoice {
   std::vector<std::string> files_;
   std::uint64_t samples_ = 0;
   std::vector<std::unique_ptr<FileWriterThread>> writers_;
+  SubtitleFile subtitles_;
 
   FileWriterThread& Writer() { return *writers_[(files_.size() - 1) % writers_.size()]; }
 };
@@ -245,7 +257,8 @@ struct RenderOptions {
 };
 
 // Whether a file name is one render makes: "NN-opening" or "NN-chapter-NN" (two digits or more,
-// a chapter number that may be negative) with the extension of a format it writes.
+// a chapter number that may be negative) with the extension of a format it writes, or of the
+// subtitles beside them.
 bool IsChapterFileName(std::string_view name) {
   const auto digits = [&name](std::size_t at) {
     std::size_t end = at;
@@ -274,7 +287,7 @@ bool IsChapterFileName(std::string_view name) {
   } else {
     return false;
   }
-  return rest == ".wav" || rest == ".flac" || rest == ".ogg";
+  return rest == ".wav" || rest == ".flac" || rest == ".ogg" || rest == ".vtt";
 }
 
 // Removes the chapter files of an earlier rendering from the folder, so that a shorter book or
