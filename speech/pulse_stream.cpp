@@ -13,6 +13,9 @@ namespace {
 
 // How often the stream's timing is asked for while someone watches the played position.
 constexpr std::chrono::milliseconds kTimingInterval{20};
+// How long nothing is queued before the stream plays zeros: the synthesis hands over a text's
+// samples a few milliseconds apart.
+constexpr std::chrono::milliseconds kFillAfter{10};
 
 std::string NoAudio(const std::string& why) {
   return "No audio output: " + why;
@@ -48,7 +51,9 @@ struct PulseStream::State {
   bool timing_pending = false;  // a timing update was asked for and not answered yet
   Clock::time_point timing_asked;
   bool timed_out = false;  // the wait for the connection took too long
-  std::string failure;     // why the stream no longer works; empty while it does
+  pa_time_event* fill_timer = nullptr;
+  std::uint64_t underruns = 0;
+  std::string failure;  // why the stream no longer works; empty while it does
 
   std::size_t Queued() const { return queue.size() - queue_head; }
 
@@ -60,8 +65,10 @@ struct PulseStream::State {
   }
   void FailFromContext() { Fail(pa_strerror(pa_context_errno(context))); }
 
-  // Writes what the server asks for: queued samples, or zeros while in use.
-  void Feed() {
+  // Writes what the server asks for: queued samples, or zeros while in use. Zeros only on the
+  // server's request (may_fill), and only once nothing has been queued for kFillAfter: until then
+  // the rest of a text is on its way, and a zero between its samples would be a gap.
+  void Feed(bool may_fill) {
     if (!failure.empty() || stream == nullptr || pa_stream_get_state(stream) != PA_STREAM_READY) {
       return;
     }
@@ -78,8 +85,13 @@ struct PulseStream::State {
       if (Queued() > 0) {
         data = queue.data() + queue_head;
         n = std::min(wanted, Queued());
-      } else if (primed && !corked) {
-        if (Clock::now() - last_queued > settings.idle) {
+      } else if (primed && !corked && may_fill) {
+        const Clock::duration quiet = Clock::now() - last_queued;
+        if (quiet < kFillAfter) {
+          WakeAfter(kFillAfter - quiet);
+          break;
+        }
+        if (quiet > settings.idle) {
           pa_operation* op = pa_stream_cork(stream, 1, nullptr, nullptr);
           if (op != nullptr) {
             pa_operation_unref(op);
@@ -111,6 +123,23 @@ struct PulseStream::State {
       queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(queue_head));
       queue_head = 0;
     }
+  }
+
+  // Feeds again (with zeros if need be) after `delay`, unless a wake-up is already due.
+  void WakeAfter(Clock::duration delay) {
+    if (fill_timer != nullptr) {
+      return;
+    }
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(delay).count() + 1;
+    fill_timer = pa_context_rttime_new(
+        context, pa_rtclock_now() + static_cast<pa_usec_t>(us),
+        [](pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* data) {
+          auto* self = static_cast<State*>(data);
+          api->time_free(event);
+          self->fill_timer = nullptr;
+          self->Feed(true);
+        },
+        this);
   }
 
   // Waits (locked) until done() holds, the stream fails or the answer timeout runs out.
@@ -200,8 +229,10 @@ PulseStream::PulseStream(const PulseStreamSettings& settings) : state_(std::make
           },
           &s);
       pa_stream_set_write_callback(
-          s.stream, [](pa_stream*, std::size_t, void* data) { static_cast<State*>(data)->Feed(); },
-          &s);
+          s.stream,
+          [](pa_stream*, std::size_t, void* data) { static_cast<State*>(data)->Feed(true); }, &s);
+      pa_stream_set_underflow_callback(
+          s.stream, [](pa_stream*, void* data) { ++static_cast<State*>(data)->underruns; }, &s);
       const auto bytes = [&](std::chrono::milliseconds ms) {
         return static_cast<std::uint32_t>(ms.count() * settings.sample_rate / 1000 *
                                           static_cast<long>(sizeof(std::int16_t)));
@@ -239,9 +270,13 @@ void PulseStream::Close() {
   }
   State& s = *state_;
   pa_threaded_mainloop_stop(s.loop);
+  if (s.fill_timer != nullptr) {
+    pa_threaded_mainloop_get_api(s.loop)->time_free(s.fill_timer);
+  }
   if (s.stream != nullptr) {
     pa_stream_set_state_callback(s.stream, nullptr, nullptr);
     pa_stream_set_write_callback(s.stream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(s.stream, nullptr, nullptr);
     pa_stream_disconnect(s.stream);
     pa_stream_unref(s.stream);
   }
@@ -269,7 +304,7 @@ std::uint64_t PulseStream::Queue(std::span<const std::int16_t> samples) {
     }
     s.corked = false;
   }
-  s.Feed();
+  s.Feed(false);
   return first;
 }
 
@@ -312,10 +347,15 @@ PulseStream::Playing PulseStream::Position() {
   }
   // Nothing beyond what the server held at the report is played (a stream that has just started
   // reports playing with nothing in it).
-  const double held = static_cast<double>(std::max<std::int64_t>(timing->write_index, 0)) /
-                      sizeof(std::int16_t);
+  const double held =
+      static_cast<double>(std::max<std::int64_t>(timing->write_index, 0)) / sizeof(std::int16_t);
   played = std::clamp(played, 0.0, std::min(held, static_cast<double>(s.written)));
   return Playing{static_cast<std::uint64_t>(played), now};
+}
+
+std::uint64_t PulseStream::Underruns() const {
+  LoopLock lock(state_->loop);
+  return state_->underruns;
 }
 
 int PulseStream::SampleRate() const {

@@ -20,7 +20,7 @@ namespace quillon {
 struct PulseStreamSettings {
   int sample_rate = 22050;
   // How much the server holds ahead of the loudspeaker.
-  std::chrono::milliseconds latency{60};
+  std::chrono::milliseconds latency{100};
   // A server that does not answer for this long has failed.
   std::chrono::milliseconds answer_timeout{3000};
   // With nothing but zeros to play for this long, the stream pauses.
@@ -51,6 +51,9 @@ class PulseStream {
   Playing Position();
 
   int SampleRate() const;
+  // How often the server ran out of samples (the machine did not keep up): each time a short gap
+  // in the sound, and nothing lost.
+  std::uint64_t Underruns() const;
 
  private:
   void Close();

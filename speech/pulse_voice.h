@@ -22,7 +22,7 @@
 namespace quillon {
 
 struct PulseVoiceSettings {
-  std::chrono::milliseconds latency{60};           // what the server holds ahead
+  std::chrono::milliseconds latency{100};          // what the server holds ahead
   std::chrono::milliseconds answer_timeout{3000};  // a silent server has failed after this
   std::chrono::milliseconds idle{2000};            // the stream pauses after this long quiet
 };
@@ -45,6 +45,8 @@ class PulseSpeechVoice : public SpeechVoice {
   // From the start of the last Speak to its first sample being played; zero when it played
   // nothing.
   std::chrono::nanoseconds LastFirstSampleLatency() const { return first_sample_latency_; }
+  // Underruns of the stream open now (see PulseStream::Underruns).
+  std::uint64_t Underruns() const { return stream_ ? stream_->Underruns() : 0; }
 
  private:
   PulseVoiceSettings settings_;

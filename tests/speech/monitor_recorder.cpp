@@ -41,12 +41,15 @@ struct MonitorRecorder::State {
     std::lock_guard lock(self->mutex);
     while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &bytes, &size) == 0 &&
            size > 0) {
-      const std::size_t count = size / sizeof(std::int16_t);
+      // Frames of two channels: the left one is kept.
+      const std::size_t count = size / (2 * sizeof(std::int16_t));
       if (bytes == nullptr) {
         self->samples.insert(self->samples.end(), count, 0);  // a hole: nothing was captured
       } else {
-        const auto* first = static_cast<const std::int16_t*>(bytes);
-        self->samples.insert(self->samples.end(), first, first + count);
+        const auto* frames = static_cast<const std::int16_t*>(bytes);
+        for (std::size_t i = 0; i < count; ++i) {
+          self->samples.push_back(frames[2 * i]);
+        }
       }
       pa_stream_drop(stream);
     }
@@ -108,8 +111,11 @@ MonitorRecorder::MonitorRecorder(const std::string& source, int rate)
   pa_sample_spec spec{};
   spec.format = PA_SAMPLE_S16NE;
   spec.rate = static_cast<std::uint32_t>(rate);
-  spec.channels = 1;
-  s.stream = pa_stream_new(s.context, "monitor", &spec, nullptr);
+  // One channel of the sink as it is: a mono recording would be mixed down from both.
+  spec.channels = 2;
+  pa_channel_map map;
+  pa_channel_map_init_stereo(&map);
+  s.stream = pa_stream_new(s.context, "monitor", &spec, &map);
   pa_stream_set_read_callback(s.stream, &State::OnRead, &s);
   pa_stream_set_state_callback(
       s.stream,
@@ -119,7 +125,7 @@ MonitorRecorder::MonitorRecorder(const std::string& source, int rate)
       s.loop);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.fragsize = static_cast<std::uint32_t>(rate / 100 * 2);  // 10 ms
+  attr.fragsize = static_cast<std::uint32_t>(rate / 100 * 4);  // 10 ms
   if (pa_stream_connect_record(
           s.stream, source.c_str(), &attr,
           static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
