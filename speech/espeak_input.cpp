@@ -170,7 +170,13 @@ class UtteranceWriter {
     const std::string tag = "<mark name=\"" + std::to_string(index) + "\"/>";
     std::size_t cut = u_.ssml.size();
     if (last_char_ == '.') {
-      while (cut > 0 && (u_.ssml[cut - 1] == '.' || IsMarkupSpace(u_.ssml[cut - 1]))) {
+      // Back over the tags and spaces after the full stop (the run may be closed already), then
+      // over the full stops.
+      const std::string& ssml = u_.ssml;
+      while (cut > 0 && (ssml[cut - 1] == '>' || IsMarkupSpace(ssml[cut - 1]))) {
+        cut = ssml[cut - 1] == '>' ? ssml.rfind('<', cut - 1) : cut - 1;
+      }
+      while (cut > 0 && (ssml[cut - 1] == '.' || IsMarkupSpace(ssml[cut - 1]))) {
         --cut;
       }
     }

@@ -48,6 +48,7 @@ struct PulseStream::State {
   bool primed = false;        // samples were queued since the stream started or paused
   bool corked = false;
   Clock::time_point last_queued;
+  Clock::time_point last_fed;   // when queued samples were last written
   bool timing_pending = false;  // a timing update was asked for and not answered yet
   Clock::time_point timing_asked;
   bool timed_out = false;  // the wait for the connection took too long
@@ -91,7 +92,7 @@ struct PulseStream::State {
           WakeAfter(kFillAfter - quiet);
           break;
         }
-        if (quiet > settings.idle) {
+        if (Clock::now() - last_fed > settings.idle) {
           pa_operation* op = pa_stream_cork(stream, 1, nullptr, nullptr);
           if (op != nullptr) {
             pa_operation_unref(op);
@@ -112,6 +113,7 @@ struct PulseStream::State {
       }
       if (data != kZeros.data()) {
         queue_head += n;
+        last_fed = Clock::now();
       }
       written += n;
       wanted -= n;
@@ -338,9 +340,9 @@ PulseStream::Playing PulseStream::Position() {
     return Playing{0, now};  // no report yet: nothing has been played
   }
   const double rate = s.settings.sample_rate;
-  double played =
-      static_cast<double>(std::max<std::int64_t>(timing->read_index, 0)) / sizeof(std::int16_t) -
-      static_cast<double>(timing->sink_usec) * rate / 1e6;
+  const auto read = static_cast<std::uint64_t>(std::max<std::int64_t>(timing->read_index, 0)) /
+                    sizeof(std::int16_t);
+  double played = static_cast<double>(read) - static_cast<double>(timing->sink_usec) * rate / 1e6;
   if (timing->playing && !s.corked) {
     const pa_usec_t since = pa_timeval_age(&timing->timestamp) + timing->transport_usec;
     played += static_cast<double>(since) * rate / 1e6;
@@ -350,7 +352,7 @@ PulseStream::Playing PulseStream::Position() {
   const double held =
       static_cast<double>(std::max<std::int64_t>(timing->write_index, 0)) / sizeof(std::int16_t);
   played = std::clamp(played, 0.0, std::min(held, static_cast<double>(s.written)));
-  return Playing{static_cast<std::uint64_t>(played), now};
+  return Playing{static_cast<std::uint64_t>(played), now, read};
 }
 
 std::uint64_t PulseStream::Underruns() const {

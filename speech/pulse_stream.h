@@ -23,7 +23,7 @@ struct PulseStreamSettings {
   std::chrono::milliseconds latency{100};
   // A server that does not answer for this long has failed.
   std::chrono::milliseconds answer_timeout{3000};
-  // With nothing but zeros to play for this long, the stream pauses.
+  // With nothing but zeros written for this long, the stream pauses.
   std::chrono::milliseconds idle{2000};
 };
 
@@ -47,6 +47,9 @@ class PulseStream {
   struct Playing {
     std::uint64_t index = 0;
     Clock::time_point at;
+    // How far the server has read the stream, at its last report: it moves while the server
+    // plays, however far ahead of the loudspeaker it reads.
+    std::uint64_t read = 0;
   };
   Playing Position();
 

@@ -21,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 
 // The longest Speak sleeps between two looks at the played position.
 constexpr std::chrono::milliseconds kLookInterval{10};
+// A server that answers but reads nothing of the stream for this long does not play it. (A sink
+// may read seconds ahead of the loudspeaker and then wait: the PulseAudio null sink does.)
+constexpr std::chrono::seconds kStuckAfter{10};
 
 // One text on its way to the loudspeaker: the synthesis thread queues its samples and words, the
 // thread in Speak follows the played position.
@@ -177,6 +180,9 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
   };
   try {
     bool synthesized = false;
+    // The server must go on reading the stream while there is something to play.
+    std::uint64_t last_read = 0;
+    Clock::time_point moved = Clock::now();
     for (;;) {
       if (!synthesized &&
           synthesis.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
@@ -184,6 +190,12 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
         synthesis.get();  // a failed synthesis ends here
       }
       const PulseStream::Playing playing = stream.Position();
+      if (playing.read != last_read) {
+        last_read = playing.read;
+        moved = playing.at;
+      } else if (playing.at - moved > kStuckAfter) {
+        throw std::runtime_error("No audio output: the sound server stopped playing");
+      }
       if (first_sample_latency_ == std::chrono::nanoseconds::zero()) {
         if (const auto first = playback.FirstIndex(); first && playing.index > *first) {
           first_sample_latency_ = moment(playing, *first) - started;

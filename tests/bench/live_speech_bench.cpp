@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reader_state.h"
 #include "reading/reading_loop.h"
@@ -153,9 +154,11 @@ void BM_PauseBetweenSentences(benchmark::State& state) {
   const int lines = static_cast<int>(state.range(0));
   const int rate = EspeakSynthesizer::Instance().SampleRate();
   for (auto _ : state) {
-    // The document written to audio, as render writes it.
+    // The document written to audio, as render writes it; twice, as espeak-ng's output depends a
+    // little on the texts before it, and the reading aloud follows the same ones.
     std::vector<std::int16_t> rendered;
-    {
+    for (int pass = 0; pass < 2; ++pass) {
+      rendered.clear();
       SinkSpeechVoice sink([&](std::span<const std::int16_t> s) {
         rendered.insert(rendered.end(), s.begin(), s.end());
       });
@@ -165,6 +168,7 @@ void BM_PauseBetweenSentences(benchmark::State& state) {
     }
     // The same document read aloud through the window's path, recorded from the sink's monitor.
     std::vector<std::int16_t> heard;
+    std::uint64_t live_underruns = 0;
     {
       testing::MonitorRecorder recorder(testing::FixtureMonitor(), rate);
       PulseSpeechVoice live;
@@ -172,6 +176,7 @@ void BM_PauseBetweenSentences(benchmark::State& state) {
       MemoryView view(ShortSentences(lines));
       ReaderState reader;
       RunReadingLoop(view, threaded, reader, [] {});
+      live_underruns = live.Underruns();
       // What is still queued plays out; then a second of quiet.
       recorder.WaitUntilRecorded(Clock::now() + std::chrono::milliseconds(1500),
                                  std::chrono::seconds(10));
@@ -195,9 +200,77 @@ void BM_PauseBetweenSentences(benchmark::State& state) {
     state.counters["live_worst_ms"] = *std::max_element(live.begin(), live.end());
     state.counters["added_median_ms"] = Median(added);
     state.counters["added_worst_ms"] = *std::max_element(added.begin(), added.end());
+    state.counters["underruns"] = static_cast<double>(live_underruns);
   }
 }
 BENCHMARK(BM_PauseBetweenSentences)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The moments the live voice reports for its words, against when the sink played them: each
+// sentence is recorded on its own; its audio starts where the recording's first loud sample lies
+// less the quiet that opens the rendered sentence, and a word's first sample lies its own sample
+// count after that.
+void BM_WordTimes(benchmark::State& state) {
+  Server();
+  const int rate = EspeakSynthesizer::Instance().SampleRate();
+  const std::vector<std::string> sentences = {
+      "The river is yellow and the sky is grey today.",
+      R"(<VOICE REQUIRED="Gender=Male"><RATE SPEED="+2"><VOLUME LEVEL="85"><PITCH MIDDLE="+7">)"
+      R"("Mary, we must go into seclusion," Quillon said.</VOICE>)",
+      R"(<VOICE REQUIRED="Name=Microsoft Mary">Tom &amp; Jerry walked home at six AM )"
+      R"(<silence msec="500"/>.</VOICE>)",
+      R"(It cost <context ID="currency">$3.50</context>, and <emph>nobody</emph> paid it back.)",
+      R"(<RATE SPEED="-3">Slowly, very slowly, the old dog crossed the road.</RATE>)",
+      "Then they rested by the water until the evening came.",
+  };
+  const auto render = [&](const std::string& text) {
+    std::vector<std::int16_t> samples;
+    SinkSpeechVoice sink([&](std::span<const std::int16_t> s) {
+      samples.insert(samples.end(), s.begin(), s.end());
+    });
+    sink.Speak(Windows1252ToUtf16(text), kSpeakIsXml);
+    return samples;
+  };
+  const auto loud = [](std::int16_t s) { return std::abs(static_cast<int>(s)) > 300; };
+  for (auto _ : state) {
+    PulseSpeechVoice live;
+    std::vector<double> errors_ms;
+    for (const std::string& sentence : sentences) {
+      // espeak-ng's output depends a little on the texts before it: both follow the same.
+      render(sentence);
+      render(sentence);
+      std::vector<HeardWord> words;
+      live.SetWordListener([&](const HeardWord& word) { words.push_back(word); });
+      testing::MonitorRecorder recorder(testing::FixtureMonitor(), rate);
+      live.Speak(Windows1252ToUtf16(sentence), kSpeakIsXml);
+      recorder.WaitUntilRecorded(Clock::now() + std::chrono::milliseconds(100),
+                                 std::chrono::seconds(10));
+      render(sentence);
+      const std::vector<std::int16_t> rendered = render(sentence);
+      const std::vector<std::int16_t> heard = recorder.Samples();
+      const auto opening = std::find_if(rendered.begin(), rendered.end(), loud) - rendered.begin();
+      const auto first = std::find_if(heard.begin(), heard.end(), loud) - heard.begin();
+      if (first == static_cast<std::ptrdiff_t>(heard.size()) || first < opening) {
+        state.SkipWithError("a sentence was not heard");
+        return;
+      }
+      for (const HeardWord& word : words) {
+        const auto played =
+            recorder.TimeOf(static_cast<std::size_t>(first - opening) + word.sample);
+        errors_ms.push_back(std::chrono::duration<double, std::milli>(word.at - played).count());
+      }
+    }
+    std::vector<double> size;
+    for (double e : errors_ms) {
+      size.push_back(std::abs(e));
+    }
+    state.counters["words"] = static_cast<double>(errors_ms.size());
+    state.counters["median_ms"] = Median(size);
+    state.counters["worst_ms"] = *std::max_element(size.begin(), size.end());
+    state.counters["median_signed_ms"] = Median(errors_ms);
+    state.counters["underruns"] = static_cast<double>(live.Underruns());
+  }
+}
+BENCHMARK(BM_WordTimes)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace quillon
