@@ -234,6 +234,7 @@ void BM_WordTimes(benchmark::State& state) {
   for (auto _ : state) {
     PulseSpeechVoice live;
     std::vector<double> errors_ms;
+    std::vector<double> first_sound_ms;  // from Speak to the text's first sample played
     for (const std::string& sentence : sentences) {
       // espeak-ng's output depends a little on the texts before it: both follow the same.
       render(sentence);
@@ -242,6 +243,8 @@ void BM_WordTimes(benchmark::State& state) {
       live.SetWordListener([&](const HeardWord& word) { words.push_back(word); });
       testing::MonitorRecorder recorder(testing::FixtureMonitor(), rate);
       live.Speak(Windows1252ToUtf16(sentence), kSpeakIsXml);
+      first_sound_ms.push_back(
+          std::chrono::duration<double, std::milli>(live.LastFirstSampleLatency()).count());
       recorder.WaitUntilRecorded(Clock::now() + std::chrono::milliseconds(100),
                                  std::chrono::seconds(10));
       render(sentence);
@@ -268,6 +271,7 @@ void BM_WordTimes(benchmark::State& state) {
     state.counters["worst_ms"] = *std::max_element(size.begin(), size.end());
     state.counters["median_signed_ms"] = Median(errors_ms);
     state.counters["underruns"] = static_cast<double>(live.Underruns());
+    state.counters["first_sound_ms"] = Median(first_sound_ms);
   }
 }
 BENCHMARK(BM_WordTimes)->Iterations(1)->Unit(benchmark::kSecond);
