@@ -65,6 +65,13 @@ struct PulseStream::State {
     pa_threaded_mainloop_signal(loop, 0);
   }
   void FailFromContext() { Fail(pa_strerror(pa_context_errno(context))); }
+  // The connection or the stream changed state; whoever waits for one looks again.
+  void StateChanged(bool failed) {
+    if (failed) {
+      FailFromContext();
+    }
+    pa_threaded_mainloop_signal(loop, 0);
+  }
 
   // Writes what the server asks for: queued samples, or zeros while in use. Zeros only on the
   // server's request (may_fill), and only once nothing has been queued for kFillAfter: until then
@@ -191,12 +198,9 @@ PulseStream::PulseStream(const PulseStreamSettings& settings) : state_(std::make
   pa_context_set_state_callback(
       s.context,
       [](pa_context* context, void* data) {
-        auto* self = static_cast<State*>(data);
         const pa_context_state_t state = pa_context_get_state(context);
-        if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
-          self->FailFromContext();
-        }
-        pa_threaded_mainloop_signal(self->loop, 0);
+        static_cast<State*>(data)->StateChanged(state == PA_CONTEXT_FAILED ||
+                                                state == PA_CONTEXT_TERMINATED);
       },
       &s);
   {
@@ -222,12 +226,9 @@ PulseStream::PulseStream(const PulseStreamSettings& settings) : state_(std::make
       pa_stream_set_state_callback(
           s.stream,
           [](pa_stream* stream, void* data) {
-            auto* self = static_cast<State*>(data);
             const pa_stream_state_t state = pa_stream_get_state(stream);
-            if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
-              self->FailFromContext();
-            }
-            pa_threaded_mainloop_signal(self->loop, 0);
+            static_cast<State*>(data)->StateChanged(state == PA_STREAM_FAILED ||
+                                                    state == PA_STREAM_TERMINATED);
           },
           &s);
       pa_stream_set_write_callback(

@@ -187,6 +187,16 @@ TEST_F(LiveVoiceTest, EverySentenceArrivesWhole) {
   }
 }
 
+// Speak fails as it must when there is no sound to be had.
+void ExpectNoAudio(PulseSpeechVoice& voice, std::u16string_view text) {
+  try {
+    voice.Speak(text, kSpeakIsXml);
+    ADD_FAILURE() << "Speak succeeded";
+  } catch (const std::runtime_error& e) {
+    EXPECT_THAT(e.what(), ::testing::StartsWith("No audio output: "));
+  }
+}
+
 // The stream pauses after a while with nothing to play, and a text plays far longer than it takes
 // to queue: the pause must wait for the text's end. Then the next text starts it again.
 TEST_F(LiveVoiceTest, TextsLongerThanTheIdleTimeArePlayedToTheirEnd) {
@@ -211,12 +221,7 @@ TEST_F(LiveVoiceTest, ServerLossIsReportedAndTheNextSpeakConnectsAgain) {
   voice.Speak(text, kSpeakIsXml);
   ASSERT_EQ(server_.Script("stop"), 0);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    try {
-      voice.Speak(text, kSpeakIsXml);
-      ADD_FAILURE() << "Speak without a sound server succeeded";
-    } catch (const std::runtime_error& e) {
-      EXPECT_THAT(e.what(), ::testing::StartsWith("No audio output: "));
-    }
+    ExpectNoAudio(voice, text);
     EXPECT_FALSE(voice.IsConnected());
   }
   ASSERT_EQ(server_.Script("start"), 0);
@@ -236,12 +241,7 @@ TEST_F(LiveVoiceTest, StalledServerIsAnErrorNotAWait) {
   ASSERT_EQ(kill(server, SIGSTOP), 0);
   // Connected and then while connecting: both end in the error.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    try {
-      voice.Speak(text, kSpeakIsXml);
-      ADD_FAILURE() << "Speak to a stopped server succeeded";
-    } catch (const std::runtime_error& e) {
-      EXPECT_THAT(e.what(), ::testing::StartsWith("No audio output: "));
-    }
+    ExpectNoAudio(voice, text);
   }
   ASSERT_EQ(kill(server, SIGCONT), 0);
   voice.Speak(text, kSpeakIsXml);
