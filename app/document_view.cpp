@@ -4,6 +4,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <string_view>
 
 namespace quillon {
 namespace {
@@ -34,8 +35,8 @@ QTextCharFormat ToQt(const TextFormat& format) {
 }
 
 // Characters that QTextDocument would turn into paragraph breaks or frames stay one character.
-QString RunText(const std::string& utf8) {
-  QString text = QString::fromUtf8(utf8);
+QString RunText(std::string_view utf8) {
+  QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
   for (QChar& c : text) {
     const char16_t u = c.unicode();
     if (u == u'\r' || u == u'\n' || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) {
@@ -55,7 +56,7 @@ void ShowDocument(QTextEdit& edit, const Document& document) {
   QTextCursor cursor(text);
   cursor.beginEditBlock();
   bool first = true;
-  for (const Paragraph& paragraph : document.paragraphs) {
+  for (const Paragraph& paragraph : document) {
     QTextBlockFormat block_format;
     block_format.setAlignment(ToQt(paragraph.alignment));
     if (first) {

@@ -28,8 +28,8 @@ std::string ReadFile(const std::string& path) {
 
 std::vector<std::string> ParagraphTexts(const Document& document) {
   std::vector<std::string> texts;
-  for (const Paragraph& p : document.paragraphs) {
-    texts.push_back(p.TextUtf8());
+  for (const Paragraph& p : document) {
+    texts.emplace_back(p.text_utf8);
   }
   return texts;
 }
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(BadRichText, DocumentText, testing::Values(
 TEST(DocumentFormat, KeepsCharacterFormattingInRuns) {
   const Document d = ParseDocument(
       Rtf("\\fs20 a{\\b b{\\i c}}{\\ul d\\ulnone e}{\\fs48 f}\\b g\\plain h\\b i\\b0 j"));
-  ASSERT_EQ(d.paragraphs.size(), 1u);
+  ASSERT_EQ(d.ParagraphCount(), 1u);
   const auto f = [](bool b, bool i, bool u, int size) { return TextFormat{b, i, u, size}; };
   const std::vector<TextRun> expected = {
       {"a", f(false, false, false, 20)}, {"b", f(true, false, false, 20)},
@@ -137,13 +137,13 @@ TEST(DocumentFormat, KeepsCharacterFormattingInRuns) {
       {"g", f(true, false, false, 20)},  {"h", f(false, false, false, 0)},
       {"i", f(true, false, false, 0)},   {"j", f(false, false, false, 0)},
   };
-  EXPECT_EQ(d.paragraphs[0].runs, expected);
+  EXPECT_EQ(d.ParagraphAt(0).runs, expected);
 }
 
 TEST(DocumentFormat, MergesRunsOfEqualFormat) {
   const Document d = ParseDocument(Rtf("{\\b a}{\\b b}c{\\i}d"));
-  ASSERT_EQ(d.paragraphs.size(), 1u);
-  EXPECT_EQ(d.paragraphs[0].runs,
+  ASSERT_EQ(d.ParagraphCount(), 1u);
+  EXPECT_EQ(d.ParagraphAt(0).runs,
             (std::vector<TextRun>{{"ab", {true, false, false, 0}}, {"cd", {}}}));
 }
 
@@ -152,7 +152,7 @@ TEST(DocumentFormat, AlignmentIsTheOneInForceAtTheParagraphsEnd) {
       ParseDocument(Rtf("\\qc a\\par\\pard b\\qr\\par\\qj c\\line d\\par\\pard{\\qc e}\\par"
                         "\\pard\\qc f\\plain\\par"));
   std::vector<Alignment> alignments;
-  for (const Paragraph& p : d.paragraphs) {
+  for (const Paragraph& p : d) {
     alignments.push_back(p.alignment);
   }
   using enum Alignment;
@@ -242,22 +242,22 @@ TEST(LibreOfficeSample, TextEqualsLibreOfficesTextExport) {
 
 TEST(LibreOfficeSample, KeepsFormattingAndTheEnginesText) {
   const Document d = LoadDocument(kDataDir + "sample.rtf");
-  ASSERT_GE(d.paragraphs.size(), 3u);
-  const Paragraph& heading = d.paragraphs[0];
+  ASSERT_GE(d.ParagraphCount(), 3u);
+  const Paragraph heading = d.ParagraphAt(0);
   EXPECT_EQ(heading.alignment, Alignment::Center);
   ASSERT_EQ(heading.runs.size(), 1u);
   EXPECT_TRUE(heading.runs[0].format.bold);
   EXPECT_EQ(heading.runs[0].format.font_half_points, 32);
 
-  const Paragraph& second = d.paragraphs[1];
+  const Paragraph second = d.ParagraphAt(1);
   EXPECT_EQ(second.alignment, Alignment::Justify);
   std::vector<std::string> bold, italic;
   for (const TextRun& run : second.runs) {
     if (run.format.bold) {
-      bold.push_back(run.text_utf8);
+      bold.emplace_back(run.text_utf8);
     }
     if (run.format.italic) {
-      italic.push_back(run.text_utf8);
+      italic.emplace_back(run.text_utf8);
     }
   }
   EXPECT_EQ(bold, std::vector<std::string>{"Tuesday"});
@@ -305,10 +305,10 @@ TEST(BadInput, DeepNestingKeepsTheFormattingItCan) {
   input.append(kDepth, '}');
   input += "b\\par c}";
   const Document d = ParseDocument(input);
-  ASSERT_EQ(d.paragraphs.size(), 2u);
-  EXPECT_EQ(d.paragraphs[0].runs,
+  ASSERT_EQ(d.ParagraphCount(), 2u);
+  EXPECT_EQ(d.ParagraphAt(0).runs,
             (std::vector<TextRun>{{"a", {}}, {"deep", {true, false, false, 0}}, {"b", {}}}));
-  EXPECT_EQ(d.paragraphs[1].TextUtf8(), "c");
+  EXPECT_EQ(d.ParagraphAt(1).text_utf8, "c");
 }
 
 TEST(BadInput, DeepNestingUnclosedAndInsideDestinations) {
@@ -328,7 +328,7 @@ TEST(BadInput, FiftyMegabyteDocumentLoadsWhole) {
   const std::string body = sample.substr(body_start, body_end - body_start);
   // The sample ends with a paragraph mark: its last paragraph is empty, and in the big document
   // it is the start of the next copy's first paragraph.
-  const std::size_t sample_paragraphs = ParseDocument(sample).paragraphs.size() - 1;
+  const std::size_t sample_paragraphs = ParseDocument(sample).ParagraphCount() - 1;
 
   std::string big = sample.substr(0, body_start);
   std::size_t copies = 0;
@@ -337,9 +337,9 @@ TEST(BadInput, FiftyMegabyteDocumentLoadsWhole) {
   }
   big += "}";
   const Document d = ParseDocument(big);
-  ASSERT_EQ(d.paragraphs.size(), copies * sample_paragraphs + 1);
-  EXPECT_EQ(d.paragraphs[d.paragraphs.size() - 2].TextUtf8(), "~~~");
-  EXPECT_TRUE(d.paragraphs.back().runs.empty());
+  ASSERT_EQ(d.ParagraphCount(), copies * sample_paragraphs + 1);
+  EXPECT_EQ(d.ParagraphAt(d.ParagraphCount() - 2).text_utf8, "~~~");
+  EXPECT_TRUE(d.ParagraphAt(d.ParagraphCount() - 1).runs.empty());
 }
 
 }  // namespace
