@@ -34,6 +34,15 @@ std::vector<std::string> ParagraphTexts(const Document& document) {
   return texts;
 }
 
+}  // namespace
+
+void PrintTo(const Paragraph& p, std::ostream* os) {
+  *os << "{\"" << p.text_utf8 << "\", " << p.runs.size() << " runs, alignment "
+      << static_cast<int>(p.alignment) << "}";
+}
+
+namespace {
+
 std::string Rtf(const std::string& body) {
   return "{\\rtf1\\ansi " + body + "}";
 }
@@ -158,6 +167,48 @@ TEST(DocumentFormat, AlignmentIsTheOneInForceAtTheParagraphsEnd) {
   using enum Alignment;
   EXPECT_EQ(alignments,
             (std::vector<Alignment>{Center, Right, Justify, Justify, Left, Center, Center}));
+}
+
+// Formats and alignments carry on over paragraph breaks; each paragraph gets its own runs.
+TEST(DocumentFormat, RunsAndAlignmentsAcrossParagraphs) {
+  const Document d = ParseDocument(Rtf("{\\b a\\par b}c\\par\\par\\qc{\\i d\\par\\pard e}\\par"));
+  const TextFormat bold{true, false, false, 0};
+  const TextFormat italic{false, true, false, 0};
+  const std::vector<Paragraph> expected = {
+      {"a", {{"a", bold}}, Alignment::Left},
+      {"bc", {{"b", bold}, {"c", {}}}, Alignment::Left},
+      {"", {}, Alignment::Left},
+      {"d", {{"d", italic}}, Alignment::Center},
+      {"e", {{"e", italic}}, Alignment::Center},  // the group's end brings its alignment back
+      {"", {}, Alignment::Center},
+  };
+  EXPECT_EQ(std::vector<Paragraph>(d.begin(), d.end()), expected);
+}
+
+// A paragraph asked for by its index is the one a walk reaches, on either side of every place
+// the document keeps a paragraph's start.
+TEST(DocumentFormat, ParagraphAtIsWhatTheWalkReaches) {
+  std::string plain;
+  std::string rich = "{\\rtf1 ";
+  for (int i = 0; i < 700; ++i) {
+    const std::string text = i % 3 == 0 ? "" : std::to_string(i);
+    plain += text + (i % 2 == 0 ? "\r\n" : "\n");
+    rich +=
+        (i % 5 == 0 ? "\\qc " : "\\pard ") + (i % 7 == 0 ? "{\\b " + text + "}" : text) + "\\par ";
+  }
+  rich += "}";
+  for (const std::string& input : {plain, rich}) {
+    const Document d = ParseDocument(input);
+    ASSERT_EQ(d.ParagraphCount(), 701u);
+    std::size_t index = 0;
+    for (const Paragraph& p : d) {
+      ASSERT_EQ(d.ParagraphAt(index), p) << "paragraph " << index;
+      ++index;
+    }
+    EXPECT_EQ(index, d.ParagraphCount());
+    EXPECT_THROW(d.ParagraphAt(100000), std::out_of_range);
+  }
+  EXPECT_EQ(ParseDocument("").begin(), ParseDocument("").end());
 }
 
 TEST(DocumentView, ViewTextIsWindows1252WithCrLf) {
