@@ -5,6 +5,8 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
 
 namespace quillon::tool {
 
@@ -12,9 +14,15 @@ inline constexpr int kExitUsage = 64;
 
 void RegisterCommands(CLI::App& app, int& exit_code);
 
+// quillon-tool coverage DOCUMENT (coverage.h says what it prints). Returns 0, or kExitCannotOpen
+// with the message on err.
+int RunCoverageCommand(const std::string& document, std::ostream& out, std::ostream& err);
+
 void AddSayCommand(CLI::App& app, int& exit_code);
 void AddScriptCommand(CLI::App& app, int& exit_code);
 void AddTablesCommand(CLI::App& app, int& exit_code);
 void AddRenderCommand(CLI::App& app, int& exit_code);
+void AddWhyCommand(CLI::App& app, int& exit_code);
+void AddCoverageCommand(CLI::App& app, int& exit_code);
 
 }  // namespace quillon::tool
