@@ -74,12 +74,27 @@ std::string MarkFirst(std::string_view text, std::string_view found, const Marks
          Windows1252ToUtf8(text.substr(at - 1 + found.size()));
 }
 
+// Unchanged text longer than this is shown as its ends around an ellipsis.
+constexpr std::size_t kContext = 24;
+
+std::string Elided(std::string_view same, bool first, bool last) {
+  if (same.size() <= 2 * kContext + 3) {
+    return Windows1252ToUtf8(same);
+  }
+  const std::string head = first ? "" : Windows1252ToUtf8(same.substr(0, kContext));
+  const std::string tail = last ? "" : Windows1252ToUtf8(same.substr(same.size() - kContext));
+  return head + "\xE2\x80\xA6" + tail;  // an ellipsis in UTF-8
+}
+
+// The rewrite as a difference, with long unchanged stretches cut to their ends.
 std::string Difference(std::string_view before, std::string_view after, const Marks& marks) {
+  const std::vector<DiffPiece> pieces = DiffTexts(before, after);
   std::string shown;
-  for (const DiffPiece& piece : DiffTexts(before, after)) {
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const DiffPiece& piece = pieces[i];
     switch (piece.kind) {
       case DiffPiece::Kind::Same:
-        shown += Windows1252ToUtf8(piece.text);
+        shown += Elided(piece.text, i == 0, i + 1 == pieces.size());
         break;
       case DiffPiece::Kind::Removed:
         shown += marks.Removed(piece.text);
