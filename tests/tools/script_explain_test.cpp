@@ -19,6 +19,7 @@
 #include "reading/encoding.h"
 #include "reading/reading_loop.h"
 #include "reading/text_primitives.h"
+#include "tests/tools/tool_runner.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/script.h"
 #include "voices/speaker_cue.h"
@@ -31,12 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using tool::testing::ReadAll;
 
 // A text that can stand in a generated line without ending the reading, starting a chapter or
 // breaking the line.

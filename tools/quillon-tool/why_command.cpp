@@ -128,7 +128,8 @@ void PrintDecision(const ReadLine& line, const Marks& marks, std::ostream& out) 
           << (name.kind == NameKind::Immediate ? "decides wherever it is found"
                                                : "the name that starts first")
           << "): " << Quoted(name.name) << '\n'
-          << "  names searched in: " << MarkFirst(speaker.narration, name.name, marks) << '\n';
+          << "  names searched in: "
+          << MarkFirst(WithoutLineBreak(speaker.narration), name.name, marks) << '\n';
       return;
     }
     case By::Previous:
@@ -149,57 +150,66 @@ void PrintDecision(const ReadLine& line, const Marks& marks, std::ostream& out) 
   }
 }
 
-void PrintRule(const AppliedRule& applied, const Marks& marks, std::ostream& out) {
+// One rule that changed the sentence or whose outcome matters; false for a rule whose guard held
+// but that found nothing to replace, which the caller lists apart.
+bool PrintRule(const AppliedRule& applied, const Marks& marks, std::ostream& out) {
   const PronunciationRule& rule = PronunciationRules()[static_cast<std::size_t>(applied.row - 1)];
-  out << "  row " << applied.row;
-  if (rule.effect == RuleEffect::SetsChapter99) {
-    out << " (sets the chapter to 99)";
-  }
   const bool cascade = !rule.rewrites[1].search.empty();
   switch (applied.flag) {
     case FlagRowOutcome::Ignored:
-      out << " (flag row): chapter 13, nothing done\n";
-      return;
+      out << "  row " << applied.row << " (flag row): chapter 13, nothing done\n";
+      return true;
     case FlagRowOutcome::SetFlag:
-      out << " (flag row): the first in chapter 12 sets the flag and is left as it is\n";
-      return;
+      out << "  row " << applied.row
+          << " (flag row): the first in chapter 12 sets the flag and is left as it is\n";
+      return true;
     case FlagRowOutcome::Rewrote:
-      out << " (flag row)";
-      break;
     case FlagRowOutcome::None:
       break;
   }
-  if (applied.before == applied.after) {
-    if (cascade) {
-      out << ": none of its rewrites finds its text; unchanged\n";
-    } else {
-      out << ": its guard holds, " << Quoted(rule.rewrites[0].search)
-          << " is not in the sentence; unchanged\n";
-    }
-    return;
+  if (applied.before == applied.after && rule.effect != RuleEffect::SetsChapter99) {
+    return false;
+  }
+  out << "  row " << applied.row;
+  if (applied.flag == FlagRowOutcome::Rewrote) {
+    out << " (flag row)";
+  }
+  if (rule.effect == RuleEffect::SetsChapter99) {
+    out << " (sets the chapter to 99)";
   }
   if (cascade) {
     out << " (rewrite " << applied.alternative << " of 3)";
   }
   out << ": " << Difference(applied.before, applied.after, marks) << '\n';
+  return true;
 }
 
 void PrintSentence(std::size_t number, std::size_t count, const SpokenSentence& sentence,
                    const Marks& marks, std::ostream& out) {
-  const std::string before = sentence.rules.empty() ? sentence.text : sentence.rules.front().before;
+  const std::string framed = sentence.rules.empty() ? sentence.text : sentence.rules.front().before;
   out << marks.Heading("Sentence " + std::to_string(number) + " of " + std::to_string(count))
       << ", framed in the profile of voice " << sentence.framed_voice;
-  if (!sentence.passage.empty()) {
+  if (!sentence.passage.empty() && sentence.framed_voice == 1) {
     out << " (the narration passage " << Quoted(sentence.passage) << " set voice 1)";
   }
-  out << ":\n  " << Windows1252ToUtf8(before) << '\n';
-  if (sentence.rules.empty()) {
-    out << "  no rule applies\n";
-  }
+  out << ":\n  " << Windows1252ToUtf8(framed) << '\n';
+  std::string idle;
   for (const AppliedRule& applied : sentence.rules) {
-    PrintRule(applied, marks, out);
+    if (!PrintRule(applied, marks, out)) {
+      const PronunciationRule& rule =
+          PronunciationRules()[static_cast<std::size_t>(applied.row - 1)];
+      idle += (idle.empty() ? "" : ", ") + std::to_string(applied.row) + " " +
+              Quoted(rule.rewrites[0].search);
+    }
   }
-  out << "  spoken: " << Windows1252ToUtf8(sentence.text) << '\n';
+  if (!idle.empty()) {
+    out << "  guard held, nothing to replace: row " << idle << '\n';
+  }
+  if (sentence.text == framed) {
+    out << "  spoken as framed\n";
+  } else {
+    out << "  spoken: " << Windows1252ToUtf8(sentence.text) << '\n';
+  }
 }
 
 void PrintWhy(const ReadLine& line, const std::vector<SpokenSentence>& sentences,
@@ -219,9 +229,11 @@ void PrintWhy(const ReadLine& line, const std::vector<SpokenSentence>& sentences
   out << "Voice " << line.speaker.voice << ", profile "
       << Windows1252ToUtf8(GetVoiceProfileTag(line.speaker.voice)) << '\n';
   PrintDecision(line, marks, out);
-  if (line.voice_after != line.speaker.voice) {
-    out << "A narration passage set the voice to " << line.voice_after
-        << " for the rest of the line.\n";
+  const auto passage = std::find_if(sentences.begin(), sentences.end(),
+                                    [](const SpokenSentence& s) { return !s.passage.empty(); });
+  if (passage != sentences.end()) {
+    out << "Sentence " << passage - sentences.begin() + 1 << " holds the narration passage "
+        << Quoted(passage->passage) << ": the voice is 1 from there to the end of the line.\n";
   }
   for (std::size_t i = 0; i < sentences.size(); ++i) {
     PrintSentence(i + 1, sentences.size(), sentences[i], marks, out);
