@@ -9,7 +9,6 @@
 
 #include "tests/tools/tool_runner.h"
 #include "tools/quillon-tool/commands.h"
-#include "tools/quillon-tool/script.h"
 #include "tools/quillon-tool/why.h"
 
 namespace quillon::tool {

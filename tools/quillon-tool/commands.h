@@ -8,9 +8,9 @@
 #include <ostream>
 #include <string>
 
-namespace quillon::tool {
+#include "tools/quillon-tool/exit_codes.h"
 
-inline constexpr int kExitUsage = 64;
+namespace quillon::tool {
 
 void RegisterCommands(CLI::App& app, int& exit_code);
 

@@ -5,6 +5,7 @@
 
 #include "pronunciation/pronunciation_rule.h"
 #include "reading/encoding.h"
+#include "reading/line_fetcher.h"
 #include "tools/quillon-tool/explained_reading.h"
 #include "voices/speaker_cue.h"
 #include "voices/speaker_detection.h"
@@ -158,6 +159,14 @@ void PrintCoverageSummary(const Coverage& coverage, std::ostream& out) {
   const auto share = [](std::size_t unused, std::size_t all) {
     return std::to_string(all - unused) + " of " + std::to_string(all);
   };
+  std::set<std::int32_t> book_chapters;
+  for (const ChapterHeading& heading : ChapterHeadings()) {
+    book_chapters.insert(heading.chapter);
+  }
+  std::size_t reached = 0;
+  for (const std::int32_t chapter : book_chapters) {
+    reached += coverage.chapters.contains(chapter);
+  }
   std::size_t silent = 0;
   for (std::int32_t voice = 0; voice <= kLastProfile; ++voice) {
     const auto found = coverage.voice_sentences.find(voice);
@@ -169,8 +178,8 @@ void PrintCoverageSummary(const Coverage& coverage, std::ostream& out) {
       << '\n'
       << "lines where cues of two voices compete: " << coverage.competitions.size() << '\n'
       << "lines read: " << coverage.lines.size() << "; sentences: " << coverage.sentences
-      << "; chapters: " << coverage.chapters.size() << "; voices never heard: " << silent << " of "
-      << kLastProfile + 1 << '\n'
+      << "; chapters reached: " << reached << " of " << book_chapters.size()
+      << "; voices never heard: " << silent << " of " << kLastProfile + 1 << '\n'
       << "reading ended "
       << (coverage.end == ReadingEnd::EndMarker ? "at the end marker" : "at the end of the text")
       << '\n';

@@ -9,7 +9,6 @@
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/coverage.h"
 #include "tools/quillon-tool/document.h"
-#include "tools/quillon-tool/script.h"
 
 namespace quillon::tool {
 

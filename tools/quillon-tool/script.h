@@ -5,9 +5,9 @@
 #include <ostream>
 #include <string>
 
-namespace quillon::tool {
+#include "tools/quillon-tool/exit_codes.h"
 
-inline constexpr int kExitCannotOpen = 2;
+namespace quillon::tool {
 
 struct ScriptOptions {
   std::string document;

@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "tools/quillon-tool/exit_codes.h"
+
 namespace quillon::tool {
 
 inline constexpr int kExitNoSuchLine = 1;
@@ -20,7 +22,7 @@ struct WhyOptions {
 // text marked in the line or in the narration the names were searched in), then each sentence as
 // framed, every rule that applied to it as a difference, and the text spoken. With colour the
 // marks are terminal colours, otherwise [[found]], [-removed-] and {+added+}.
-// Returns 0; kExitCannotOpen (script.h) for a document that cannot be read; kExitUsage for line
+// Returns 0; kExitCannotOpen for a document that cannot be read; kExitUsage for line
 // number 0; kExitNoSuchLine when no line read holds the text or the number is past the lines
 // read; messages go to err.
 int RunWhyCommand(const WhyOptions& options, std::ostream& out, std::ostream& err, bool colour);

@@ -18,7 +18,6 @@
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/explained_reading.h"
-#include "tools/quillon-tool/script.h"
 #include "tools/quillon-tool/text_diff.h"
 #include "tools/quillon-tool/why.h"
 #include "voices/speaker_cue.h"
