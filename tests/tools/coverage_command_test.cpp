@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,26 +35,24 @@ constexpr const char* kDocument =
     "The sun set.\r\n"
     "~~~\r\n";
 
-std::size_t CueRow(std::string_view cue) {
-  const auto cues = SpeakerCues();
-  for (std::size_t i = 0; i < cues.size(); ++i) {
-    if (cues[i].cue == cue) {
+// The 1-based row of the list whose text (cue or name) is text.
+template <typename Row>
+std::size_t RowOf(std::span<const Row> rows, std::string_view Row::*field, std::string_view text) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].*field == text) {
       return i + 1;
     }
   }
-  ADD_FAILURE() << "no cue " << cue;
+  ADD_FAILURE() << "no row " << text;
   return 0;
 }
 
+std::size_t CueRow(std::string_view cue) {
+  return RowOf(SpeakerCues(), &SpeakerCue::cue, cue);
+}
+
 std::size_t NameRow(std::string_view name) {
-  const auto names = SpeakerNames();
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (names[i].name == name) {
-      return i + 1;
-    }
-  }
-  ADD_FAILURE() << "no name " << name;
-  return 0;
+  return RowOf(SpeakerNames(), &SpeakerName::name, name);
 }
 
 std::vector<Json> Printed(const Coverage& coverage) {

@@ -18,6 +18,12 @@ void RegisterCommands(CLI::App& app, int& exit_code);
 // with the message on err.
 int RunCoverageCommand(const std::string& document, std::ostream& out, std::ostream& err);
 
+// The DOCUMENT argument of the commands that read the novel.
+CLI::Option* AddDocumentArgument(CLI::App& command, std::string& document);
+
+// Flushes out and throws std::runtime_error("Could not write the WHAT.") when writing failed.
+void FinishWriting(std::ostream& out, const std::string& what);
+
 void AddSayCommand(CLI::App& app, int& exit_code);
 void AddScriptCommand(CLI::App& app, int& exit_code);
 void AddTablesCommand(CLI::App& app, int& exit_code);

@@ -3,6 +3,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -13,19 +14,13 @@
 namespace quillon::tool {
 
 int RunCoverageCommand(const std::string& document, std::ostream& out, std::ostream& err) {
-  std::string text;
-  try {
-    text = LoadDocumentText(document);
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
+  std::optional<std::string> text = LoadDocumentTextOrSay(document, err);
+  if (!text) {
     return kExitCannotOpen;
   }
-  const Coverage coverage = MeasureCoverage(std::move(text));
+  const Coverage coverage = MeasureCoverage(std::move(*text));
   PrintCoverage(coverage, out);
-  out.flush();
-  if (!out) {
-    throw std::runtime_error("Could not write the coverage.");
-  }
+  FinishWriting(out, "coverage");
   PrintCoverageSummary(coverage, err);
   return 0;
 }
@@ -37,8 +32,7 @@ void AddCoverageCommand(CLI::App& app, int& exit_code) {
       "Print, as JSON Lines, the table rows a reading of the document never uses, the lines "
       "where cues of two voices compete, and lines and sentences per voice; a summary on "
       "standard error");
-  command->add_option("DOCUMENT", *document, "The novel's document (rich text or plain text)")
-      ->required();
+  AddDocumentArgument(*command, *document);
   command->callback(
       [document, &exit_code] { exit_code = RunCoverageCommand(*document, std::cout, std::cerr); });
 }

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -120,15 +121,12 @@ class ScriptPrinter final : public ReadingListener {
 }  // namespace
 
 int RunScriptCommand(const ScriptOptions& options, std::ostream& out, std::ostream& err) {
-  std::string text;
-  try {
-    text = LoadDocumentText(options.document);
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
+  std::optional<std::string> text = LoadDocumentTextOrSay(options.document, err);
+  if (!text) {
     return kExitCannotOpen;
   }
   ScriptPrinter printer(out, options.explain);
-  const ReadingResult result = ReadDocument(std::move(text),
+  const ReadingResult result = ReadDocument(std::move(*text),
                                             {.position = options.start,
                                              .chapter = options.chapter,
                                              .voice = options.voice,
@@ -142,10 +140,7 @@ int RunScriptCommand(const ScriptOptions& options, std::ostream& out, std::ostre
     last["end"] = "eof";
   }
   printer.Print(last);
-  out.flush();
-  if (!out) {
-    throw std::runtime_error("Could not write the script.");
-  }
+  FinishWriting(out, "script");
   return 0;
 }
 
@@ -153,9 +148,7 @@ void AddScriptCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<ScriptOptions>();
   CLI::App* command = app.add_subcommand(
       "script", "Print, as JSON Lines, every sentence a reading would speak, without speaking it");
-  command
-      ->add_option("DOCUMENT", options->document, "The novel's document (rich text or plain text)")
-      ->required();
+  AddDocumentArgument(*command, options->document);
   command->add_option("--start", options->start, "View position of the caret to start at")
       ->check(CLI::Validator(
           [](const std::string& value) {

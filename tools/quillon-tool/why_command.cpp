@@ -288,15 +288,12 @@ int RunWhyCommand(const WhyOptions& options, std::ostream& out, std::ostream& er
     err << "Give a line number or a text of the line.\n";
     return kExitUsage;
   }
-  std::string text;
-  try {
-    text = LoadDocumentText(options.document);
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
+  std::optional<std::string> text = LoadDocumentTextOrSay(options.document, err);
+  if (!text) {
     return kExitCannotOpen;
   }
   LineFinder finder(number, by_number ? std::string() : Utf8ToWindows1252(options.line));
-  const ReadingResult result = ReadDocument(std::move(text), {}, true, finder);
+  const ReadingResult result = ReadDocument(std::move(*text), {}, true, finder);
   if (!finder.found()) {
     const std::string where =
         result.end == ReadingEnd::EndMarker
@@ -310,10 +307,7 @@ int RunWhyCommand(const WhyOptions& options, std::ostream& out, std::ostream& er
     return kExitNoSuchLine;
   }
   PrintWhy(*finder.found(), finder.sentences(), Marks(colour), out);
-  out.flush();
-  if (!out) {
-    throw std::runtime_error("Could not write the explanation.");
-  }
+  FinishWriting(out, "explanation");
   return 0;
 }
 
@@ -321,9 +315,7 @@ void AddWhyCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<WhyOptions>();
   CLI::App* command = app.add_subcommand(
       "why", "Explain one line: how its voice was decided and which rules rewrote its sentences");
-  command
-      ->add_option("DOCUMENT", options->document, "The novel's document (rich text or plain text)")
-      ->required();
+  AddDocumentArgument(*command, options->document);
   command
       ->add_option("LINE", options->line,
                    "A line number (1 is the first line), or a text the line contains")
