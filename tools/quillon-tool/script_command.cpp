@@ -1,8 +1,9 @@
 // quillon-tool script DOCUMENT [--start POS] [--chapter N] [--voice N] [--flag] [--explain]
 //
-// L is the view position where the line being read starts, C and V the chapter and voice numbers
-// as the sentence is handed to the voice (nothing runs between framing and speaking here, so V is
-// also the voice it was framed in), T the marked-up text in UTF-8.
+// L is the view position where the line being read starts, C and V the chapter and current voice
+// numbers as the sentence is handed to the voice, T the marked-up text in UTF-8. V is the voice of
+// the line (or 1 after a narration passage); a sentence of narration in a line of dialogue is
+// still framed by the narrator's wrapper.
 #include <cstdint>
 #include <cstdio>
 #include <exception>
