@@ -15,8 +15,10 @@
 #include <deque>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -300,14 +302,11 @@ int RunRender(const RenderOptions& options) {
   if (!format) {
     throw std::runtime_error("Unknown audio format " + options.format + " (wav, flac or ogg).");
   }
-  std::string text;
-  try {
-    text = LoadDocumentText(options.document);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+  std::optional<std::string> text = LoadDocumentTextOrSay(options.document, std::cerr);
+  if (!text) {
     return kExitCannotOpen;
   }
-  MemoryView view(std::move(text));
+  MemoryView view(std::move(*text));
   view.SetSelection(options.start, 0);
   std::error_code error;
   std::filesystem::create_directories(options.out, error);
@@ -363,9 +362,7 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<RenderOptions>();
   CLI::App* render = app.add_subcommand(
       "render", "Make an audiobook: read the document into audio files, one per chapter");
-  render
-      ->add_option("DOCUMENT", options->document, "The novel's document (rich text or plain text)")
-      ->required();
+  AddDocumentArgument(*render, options->document);
   render->add_option("--out", options->out, "Folder for the audio files")->required();
   render->add_option("--format", options->format, "wav, flac or ogg")
       ->check(CLI::IsMember({"wav", "flac", "ogg"}, CLI::ignore_case));
