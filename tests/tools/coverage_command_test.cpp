@@ -1,5 +1,6 @@
 // quillon-tool coverage: unused rows, competing cues and counts per voice for a small document.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -132,7 +133,8 @@ TEST(Coverage, PrintsUnusedRowsCompetitionsAndVoicesAsJsonLines) {
 }
 
 TEST(Coverage, TheProgramPrintsASummaryOnStandardError) {
-  const fs::path dir = fs::temp_directory_path() / "quillon-coverage-test";
+  const fs::path dir =
+      fs::temp_directory_path() / ("quillon-coverage-test-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path document = dir / "doc.txt";
   std::ofstream(document, std::ios::binary) << kDocument;

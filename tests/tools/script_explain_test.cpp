@@ -4,6 +4,7 @@
 // spoken. The expectations are worked out from the tables, apart from whether one cue row matches a
 // line (the engine's CueMatches, tested with speaker detection).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -214,7 +215,11 @@ struct Seen {
 class ExplainedScript : public ::testing::Test {
  protected:
   void SetUp() override {
-    path = fs::temp_directory_path() / "quillon-script-explain-test.txt";
+    // One file per test and process: CTest runs the tests of this fixture side by side.
+    path = fs::temp_directory_path() /
+           ("quillon-script-explain-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()) + ".txt");
     std::ofstream(path, std::ios::binary) << GeneratedDocument();
     view_text = tool::LoadDocumentText(path.string());
   }
