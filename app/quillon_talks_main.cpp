@@ -271,7 +271,13 @@ void TfQuillonReaderMain::FormCreate() {
     centred = CentredWindowPosition(area.width(), area.height(), Scaled(kOuterWidth),
                                     Scaled(kOuterHeight));
   }
-  const WindowPosition position = LoadWindowPosition(settings_path_, centred);
+  // A stored position the window system cannot hold (X11 keeps 16-bit coordinates) is brought
+  // into its range; the window would otherwise land elsewhere and take no clicks.
+  const CoordinateRange range =
+      QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
+  const WindowPosition position =
+      BringIntoCoordinateRange(LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth),
+                               Scaled(kOuterHeight), range);
   move(position.left, position.top);
 
   // 6: the novel from the current directory. The view has no text limit to raise.
