@@ -12,10 +12,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "tests/app/as_ordinary_user.h"
+
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::AsOrdinaryUser;
 
 class TempDir {
  public:
@@ -201,22 +204,6 @@ TEST(SettingsFile, WritesKeepForeignLinesAndTheFilesLineEnds) {
   const SettingsFile again(path);
   EXPECT_EQ(again.ReadInteger("Bookmarks", "LastChapter", 0), -3);
   EXPECT_TRUE(again.ReadBool("Bookmarks", "FirstOccurrenceOfHRInK12HasBeenRead", false));
-}
-
-// Runs body as an ordinary user: root may write where the permissions say no. The body's result
-// comes back as the exit status of a child process.
-bool AsOrdinaryUser(const std::function<bool()>& body) {
-  if (::geteuid() != 0) {
-    return body();
-  }
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-    ::_exit(dropped && body() ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST(SettingsFile, ReadOnlyPlacesRaiseUnableToWriteAndKeepTheFile) {
