@@ -59,19 +59,9 @@ for row in "${cases[@]}"; do
     [ "$X $Y" = "40 30" ] && break
     sleep 0.1
   done
-  closed=no
-  for attempt in 1 2 3; do
-    xdotool mousemove 728 575 click 1 # the centre of "&Close": 608 + 80, 521 + 24, from 40, 30
-    if wait_for_exit "$reader_pid" 30; then
-      closed=yes
-      break
-    fi
-  done
-  [ "$closed" = yes ] || fail "$left,$top: the window took no click on Close"
-  code=0
-  wait "$reader_pid" || code=$?
+  close_reader "$window" "$reader_pid" || fail "$left,$top: the window took no click on Close"
   reader_pid=""
-  [ "$code" = 0 ] || fail "$left,$top: exit code $code"
+  [ "$reader_code" = 0 ] || fail "$left,$top: exit code $reader_code"
   tr -d '\r' <"$work/prog/quillon-reader.INI" | grep -qx 'Left=40' || fail "$left,$top: Left not stored"
   tr -d '\r' <"$work/prog/quillon-reader.INI" | grep -qx 'Top=30' || fail "$left,$top: Top not stored"
   [ "$(grep -c '^\[Metrics\]' "$work/prog/quillon-reader.INI")" = 1 ] || fail "two Metrics sections"

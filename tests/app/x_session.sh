@@ -3,6 +3,8 @@
 #   start_xvfb                 a screen of our own on a free display; sets DISPLAY
 #   wait_for_window PID        prints the id of the reader's window once it is shown
 #   wait_for_exit PID TENTHS   succeeds once PID has ended, within TENTHS tenths of a second
+#   close_reader WINDOW PID    clicks "&Close" until the reader PID (a child of this shell) ends,
+#                              within 30 s, and sets reader_code to its exit code
 #   stop_x_session             ends what start_xvfb started
 
 x_session_pids=()
@@ -52,6 +54,21 @@ wait_for_exit() {
   for ((i = 0; i < tenths; i++)); do
     kill -0 "$pid" 2>/dev/null || return 0
     sleep 0.1
+  done
+  return 1
+}
+
+close_reader() {
+  local window=$1 pid=$2 attempt
+  reader_code=""
+  # A click that arrives while a new window is still settling can be lost: up to three.
+  for attempt in 1 2 3; do
+    xdotool mousemove --window "$window" 687 545 click 1 # the centre of "&Close"
+    if wait_for_exit "$pid" 100; then
+      reader_code=0
+      wait "$pid" || reader_code=$?
+      return 0
+    fi
   done
   return 1
 }

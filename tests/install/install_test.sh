@@ -115,19 +115,9 @@ done
 cmp -s "$work/view.txt" "$work/novel.txt" ||
   fail "the view does not hold the novel: $(wc -c <"$work/view.txt") bytes copied, $(wc -c <"$work/novel.txt") in the novel"
 
-closed=no
-for attempt in 1 2 3; do
-  xdotool mousemove --window "$window" 687 545 click 1 # "&Close"
-  if wait_for_exit "$reader_pid" 100; then
-    closed=yes
-    break
-  fi
-done
-[ "$closed" = yes ] || fail "the reader did not end after Close"
-code=0
-wait "$reader_pid" || code=$?
+close_reader "$window" "$reader_pid" || fail "the reader did not end after Close"
 reader_pid=""
-[ "$code" = 0 ] || fail "exit code $code: $(cat "$work/reader.log")"
+[ "$reader_code" = 0 ] || fail "exit code $reader_code: $(cat "$work/reader.log")"
 ini=$XDG_CONFIG_HOME/quillon-reader/quillon-reader.INI
 [ -f "$ini" ] || fail "no settings file under XDG_CONFIG_HOME: $(cat "$work/reader.log")"
 grep -q '^\[Metrics\]' "$ini" && grep -q '^LastChapter=' "$ini" || fail "settings: $(cat "$ini")"
