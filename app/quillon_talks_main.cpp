@@ -82,7 +82,7 @@ FormColour DrawFormColour(std::mt19937& generator) {
 TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options)
     : threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
       options_(std::move(options)),
-      settings_(options_.settings_path.empty()
+      settings_path_(options_.settings_path.empty()
                     ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
                     : SettingsLocation(options_.settings_path)) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -281,7 +281,7 @@ void TfQuillonReaderMain::FormCreate() {
   const CoordinateRange range =
       QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
   const WindowPosition position = BringIntoCoordinateRange(
-      LoadWindowPosition(settings_, centred), Scaled(kOuterWidth), Scaled(kOuterHeight), range);
+      LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth), Scaled(kOuterHeight), range);
   move(position.left, position.top);
 
   // 6: the novel from the current directory, else the installed one. The view has no text limit
@@ -294,7 +294,7 @@ void TfQuillonReaderMain::FormCreate() {
 }
 
 void TfQuillonReaderMain::FormDestroy() {
-  SaveWindowPosition(settings_, {pos().x(), pos().y()});
+  SaveWindowPosition(settings_path_, {pos().x(), pos().y()});
   btnCloseClick();
 }
 
@@ -319,15 +319,15 @@ void TfQuillonReaderMain::btnStopClick() {
 }
 
 void TfQuillonReaderMain::btnSetBookmarkClick() {
-  SetBookmark(settings_, *view_, state_);
+  SetBookmark(settings_path_, *view_, state_);
 }
 
 void TfQuillonReaderMain::btnGoToBookmarkClick() {
-  GoToBookmark(settings_, *view_, state_);
+  GoToBookmark(settings_path_, *view_, state_);
 }
 
 void TfQuillonReaderMain::btnCloseClick() {
-  StoreReadingState(settings_, state_);
+  StoreReadingState(settings_path_, state_);
 }
 
 void TfQuillonReaderMain::btnPrintClick() {

@@ -82,7 +82,7 @@ class TfQuillonReaderMain : public QWidget {
 
   ReaderState& State() { return state_; }
   QtRichTextView& View() { return *view_; }
-  const std::string& SettingsPath() const { return settings_.path; }
+  const std::string& SettingsPath() const { return settings_path_.path; }
   QColor Colour() const;
   int ReadingDepth() const { return reading_depth_; }
   bool CloseRequested() const { return close_requested_; }
@@ -116,7 +116,7 @@ class TfQuillonReaderMain : public QWidget {
 
   std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
   ReaderWindowOptions options_;
-  SettingsLocation settings_;
+  SettingsLocation settings_path_;
   std::unique_ptr<QtRichTextView> view_;
   ReaderState state_;
   double scale_ = 1.0;
