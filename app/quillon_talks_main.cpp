@@ -19,6 +19,7 @@
 #include "app/button_icons.h"
 #include "app/document_view.h"
 #include "app/error_message.h"
+#include "app/file_locations.h"
 #include "app/print_document.h"
 #include "app/settings_file.h"
 #include "document/document.h"
@@ -64,6 +65,11 @@ struct WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// The program's own path, symbolic links resolved.
+std::string ProgramPath() {
+  return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+}
+
 }  // namespace
 
 FormColour DrawFormColour(std::mt19937& generator) {
@@ -76,12 +82,11 @@ FormColour DrawFormColour(std::mt19937& generator) {
 }
 
 TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options)
-    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)), options_(std::move(options)) {
-  settings_path_ =
-      options_.settings_path.empty()
-          ? SettingsPathForProgram(
-                QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString())
-          : options_.settings_path;
+    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
+      options_(std::move(options)),
+      settings_path_(options_.settings_path.empty()
+                    ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
+                    : SettingsLocation(options_.settings_path)) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     scale_ = screen->logicalDotsPerInch() / 96.0;
   }
@@ -273,12 +278,18 @@ void TfQuillonReaderMain::FormCreate() {
     centred = CentredWindowPosition(area.width(), area.height(), Scaled(kOuterWidth),
                                     Scaled(kOuterHeight));
   }
-  const WindowPosition position = LoadWindowPosition(settings_path_, centred);
+  // A stored position the window system cannot hold (X11 keeps 16-bit coordinates) is brought
+  // into its range; the window would otherwise land elsewhere and take no clicks.
+  const CoordinateRange range =
+      QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
+  const WindowPosition position = BringIntoCoordinateRange(
+      LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth), Scaled(kOuterHeight), range);
   move(position.left, position.top);
 
-  // 6: the novel from the current directory. The view has no text limit to raise.
+  // 6: the novel from the current directory, else the installed one. The view has no text limit
+  // to raise.
   riched->clear();
-  const Document document = LoadDocument(options_.document_path);
+  const Document document = LoadDocument(FindDocument(options_.document_path, ProgramPath()));
   riched->setUpdatesEnabled(false);
   const ShownPart part = ShowDocument(*riched, document, kLargestViewPoints);
   riched->setUpdatesEnabled(true);
