@@ -30,6 +30,8 @@ namespace {
 
 constexpr const char* kWindowFont = "MS Sans Serif";
 constexpr const char* kLargeFont = "Georgia";
+// "&Font Size +" goes 16, 24, 36, 48 points.
+constexpr int kLargestViewPoints = 48;
 constexpr const char* kErrorCaption = "Quillon Reader";
 
 QString Caption() {
@@ -289,8 +291,13 @@ void TfQuillonReaderMain::FormCreate() {
   riched->clear();
   const Document document = LoadDocument(FindDocument(options_.document_path, ProgramPath()));
   riched->setUpdatesEnabled(false);
-  ShowDocument(*riched, document);
+  const ShownPart part = ShowDocument(*riched, document, kLargestViewPoints);
   riched->setUpdatesEnabled(true);
+  if (!part.Whole()) {
+    // Said over the window once it shows; the window goes on with the part it holds.
+    QMetaObject::invokeMethod(
+        this, [this, part] { ShowError(PartShownMessage(part)); }, Qt::QueuedConnection);
+  }
 }
 
 void TfQuillonReaderMain::FormDestroy() {
@@ -354,9 +361,12 @@ void TfQuillonReaderMain::SetViewFont(const QString& family, int points) {
 void TfQuillonReaderMain::btnIncreaseFontClick() {
   const WaitCursor wait;
   const int current = view_font_points_;
-  const int next = current >= 36 ? 48 : current >= 24 ? 36 : current >= 16 ? 24 : 16;
+  const int next = current >= 36   ? kLargestViewPoints
+                   : current >= 24 ? 36
+                   : current >= 16 ? 24
+                                   : 16;
   SetViewFont(QString::fromUtf8(kLargeFont), next);
-  if (next >= 48) {
+  if (next >= kLargestViewPoints) {
     btnIncreaseFont->setEnabled(false);
   }
 }

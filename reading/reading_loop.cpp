@@ -184,8 +184,10 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
     }
     line = ExpandAbbreviations(line);
 
-    // What is left of the line to read, as a view into it: no sentence copies the rest.
+    // What is left of the line to read, as a view into it: no sentence copies the rest, and the
+    // splitter searches each part of the line once, however many sentences it holds.
     std::string_view rest = line;
+    SentenceSplitter splitter(line);
     bool in_dialogue = false;
     std::string sentence(kNoSentenceYet);
     while (!TrimmedView(rest).empty()) {
@@ -197,7 +199,7 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       if (IsQuotationClosed(Trim(sentence))) {
         in_dialogue = false;
       }
-      sentence = Trim(GetFirstSentence(rest));
+      sentence = Trim(splitter.FirstSentence(rest));
       // The sentence and the separator after it (a space, or a comma left outside it).
       rest = TrimmedView(rest);
       rest.remove_prefix(std::min(sentence.size() + 1, rest.size()));

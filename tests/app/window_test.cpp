@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "app/error_message.h"
 #include "app/quillon_talks_main.h"
 #include "app/settings_file.h"
+#include "document/document.h"
 #include "window_test_support.h"
 
 namespace quillon {
@@ -243,6 +246,42 @@ TEST_F(WindowTest, AMissingDocumentIsReportedAndTheViewIsEmpty) {
     EXPECT_EQ(window.View().TextLength(), 0);
   }
   ASSERT_EQ(::chdir(previous), 0);
+}
+
+// A document taller than the view can be laid out is cut where it surely fits at the largest font:
+// the window says so once it shows, and the view lays out at 48 points without end, below the
+// height where Qt's layout stops.
+TEST_F(WindowTest, ADocumentTooTallForTheViewIsCutAndSaysSo) {
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"empty lines", std::string(200000, '\n')},
+      {"wide letters",
+       [] {
+         std::string text;
+         for (int i = 0; i < 40000; ++i) {
+           text += std::string(60, 'W') + "\n";
+         }
+         return text;
+       }()},
+  };
+  for (const auto& c : cases) {
+    errors_.clear();
+    const auto window = Open(c.text);
+    QApplication::processEvents();
+    ASSERT_EQ(errors_.size(), 1) << c.name;
+    EXPECT_TRUE(errors_[0].startsWith("The document is too long to show whole")) << c.name;
+    const auto full_length = static_cast<std::int64_t>(ParseDocument(c.text).ViewText().size());
+    EXPECT_LT(window->View().TextLength(), full_length) << c.name;
+    for (int click = 0; click < 4; ++click) {
+      QTest::mouseClick(window->btnIncreaseFont, Qt::LeftButton);
+    }
+    ASSERT_EQ(window->riched->font().pointSize(), 48);
+    const double height = window->riched->document()->documentLayout()->documentSize().height();
+    EXPECT_LT(height, 8388607.0) << c.name;
+    EXPECT_GT(height, 8388607.0 / 3) << c.name;  // and not cut needlessly short
+  }
 }
 
 TEST(ErrorMessageText, APeriodFollowsALastCharacterThatSortsAfterIt) {
