@@ -2,6 +2,7 @@
 # Set-up, build and run for a fresh Debian 12 machine.
 #   ./dev.sh run    install what the build needs, build, open the reader on the bundled novel
 #   ./dev.sh test   install, build, run every test; then the same suite under ASan and UBSan
+#   ./dev.sh package  install, build, and make the Debian package build/quillon-reader_*.deb
 # Run as root or as a user who may sudo: only the package install needs it.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -14,7 +15,8 @@ PACKAGES=(
   libpulse-dev pulseaudio pulseaudio-utils libsndfile1-dev sox
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core fonts-liberation2
-  xvfb xauth xdotool poppler-utils
+  xvfb xauth xdotool xclip poppler-utils
+  desktop-file-utils appstream dpkg-dev lintian man-db
 )
 
 as_root() {
@@ -70,8 +72,16 @@ case "${1:-}" in
       -DQUILLON_BENCHMARKS=OFF
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
     ;;
+  package)
+    install_packages
+    build build
+    (cd build && cpack -G DEB)
+    # Lintian reports errors and warnings; its exit status is not the package's.
+    lintian build/quillon-reader_*.deb || true
+    ls build/quillon-reader_*.deb
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 64
     ;;
 esac

@@ -1,5 +1,7 @@
 #include "app/bookmarks.h"
 
+#include <algorithm>
+
 #include "app/settings_file.h"
 
 namespace quillon {
@@ -36,35 +38,47 @@ WindowPosition CentredWindowPosition(std::int32_t screen_width, std::int32_t scr
   return {screen_width / 2 - window_width / 2, screen_height / 2 - window_height / 2};
 }
 
-WindowPosition LoadWindowPosition(const std::string& settings_path, WindowPosition centred) {
-  const SettingsFile file(settings_path);
+WindowPosition BringIntoCoordinateRange(WindowPosition position, std::int32_t width,
+                                        std::int32_t height, CoordinateRange range) {
+  const auto bring = [&range](std::int32_t start, std::int32_t extent) {
+    const std::int64_t lowest = range.min;
+    // A window larger than the range keeps its start at the lowest coordinate.
+    const std::int64_t highest =
+        std::max<std::int64_t>(lowest, static_cast<std::int64_t>(range.max) - std::max(extent, 0));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, lowest, highest));
+  };
+  return {bring(position.left, width), bring(position.top, height)};
+}
+
+WindowPosition LoadWindowPosition(const SettingsLocation& settings, WindowPosition centred) {
+  const SettingsFile file(settings);
   return {file.ReadInteger(kMetricsSection, kLeft, centred.left),
           file.ReadInteger(kMetricsSection, kTop, centred.top)};
 }
 
-void SaveWindowPosition(const std::string& settings_path, WindowPosition position) {
-  SettingsFile file(settings_path);
+void SaveWindowPosition(const SettingsLocation& settings, WindowPosition position) {
+  SettingsFile file(settings);
   file.WriteInteger(kMetricsSection, kLeft, position.left);
   file.WriteInteger(kMetricsSection, kTop, position.top);
 }
 
-void StoreReadingState(const std::string& settings_path, const ReaderState& state) {
-  SettingsFile file(settings_path);
+void StoreReadingState(const SettingsLocation& settings, const ReaderState& state) {
+  SettingsFile file(settings);
   WriteReadingState(file, state);
 }
 
-void SetBookmark(const std::string& settings_path, const RichTextView& view,
+void SetBookmark(const SettingsLocation& settings, const RichTextView& view,
                  const ReaderState& state) {
-  SettingsFile file(settings_path);
+  SettingsFile file(settings);
   file.WriteInteger(kBookmarksSection, kLine, ClampToInt32(view.FirstVisibleLine()));
   file.WriteInteger(kBookmarksSection, kCursor, ClampToInt32(view.SelectionStart()));
   WriteReadingState(file, state);
 }
 
-void GoToBookmark(const std::string& settings_path, RichTextView& view, ReaderState& state) {
+void GoToBookmark(const SettingsLocation& settings, RichTextView& view, ReaderState& state) {
   std::int32_t line = 0;
   {
-    const SettingsFile file(settings_path);
+    const SettingsFile file(settings);
     line = file.ReadInteger(kBookmarksSection, kLine, 0);
     view.SetSelection(file.ReadInteger(kBookmarksSection, kCursor, 0), 0);
     state.CurrentVoice = file.ReadInteger(kBookmarksSection, kLastVoice, 0);

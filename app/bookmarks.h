@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/settings_file.h"
 #include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
 
@@ -27,21 +28,37 @@ struct WindowPosition {
 WindowPosition CentredWindowPosition(std::int32_t screen_width, std::int32_t screen_height,
                                      std::int32_t window_width, std::int32_t window_height);
 
+// The coordinates a window system can hold. A window at left with width w spans left to left + w,
+// and both ends must lie within [min, max] (likewise for top and height).
+struct CoordinateRange {
+  std::int32_t min;
+  std::int32_t max;
+};
+// X11 keeps positions and the corners of every region as signed 16-bit numbers.
+inline constexpr CoordinateRange kX11Coordinates{-32768, 32767};
+// Other window systems: at least the range of the 32-bit numbers the settings file holds.
+inline constexpr CoordinateRange kInt32Coordinates{INT32_MIN, INT32_MAX};
+
+// On each axis apart: a position whose window would reach beyond the range moves to the nearest one
+// whose window lies within it; any other position is kept as it is, even off the screen.
+WindowPosition BringIntoCoordinateRange(WindowPosition position, std::int32_t width,
+                                        std::int32_t height, CoordinateRange range);
+
 // Metrics/Left and Metrics/Top, each with its own default; a stored value is used unchanged.
-WindowPosition LoadWindowPosition(const std::string& settings_path, WindowPosition centred);
+WindowPosition LoadWindowPosition(const SettingsLocation& settings, WindowPosition centred);
 // Writes Left, then Top.
-void SaveWindowPosition(const std::string& settings_path, WindowPosition position);
+void SaveWindowPosition(const SettingsLocation& settings, WindowPosition position);
 
 // The reading state: LastVoice, LastChapter, FirstOccurrenceOfHRInK12HasBeenRead, in this order.
 // Line and Cursor are left as they are.
-void StoreReadingState(const std::string& settings_path, const ReaderState& state);
+void StoreReadingState(const SettingsLocation& settings, const ReaderState& state);
 
 // Line (the first visible display line), Cursor (the selection's start), then the reading state.
-void SetBookmark(const std::string& settings_path, const RichTextView& view,
+void SetBookmark(const SettingsLocation& settings, const RichTextView& view,
                  const ReaderState& state);
 
 // Puts the caret at Cursor, restores the reader state (defaults voice 0, chapter 1, flag false),
 // scrolls line Line to the top as far as the view can, then scrolls the caret into view.
-void GoToBookmark(const std::string& settings_path, RichTextView& view, ReaderState& state);
+void GoToBookmark(const SettingsLocation& settings, RichTextView& view, ReaderState& state);
 
 }  // namespace quillon

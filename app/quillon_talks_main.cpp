@@ -19,6 +19,7 @@
 #include "app/button_icons.h"
 #include "app/document_view.h"
 #include "app/error_message.h"
+#include "app/file_locations.h"
 #include "app/print_document.h"
 #include "app/settings_file.h"
 #include "document/document.h"
@@ -29,6 +30,8 @@ namespace {
 
 constexpr const char* kWindowFont = "MS Sans Serif";
 constexpr const char* kLargeFont = "Georgia";
+// "&Font Size +" goes 16, 24, 36, 48 points.
+constexpr int kLargestViewPoints = 48;
 constexpr const char* kErrorCaption = "Quillon Reader";
 
 QString Caption() {
@@ -62,6 +65,11 @@ struct WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// The program's own path, symbolic links resolved.
+std::string ProgramPath() {
+  return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+}
+
 }  // namespace
 
 FormColour DrawFormColour(std::mt19937& generator) {
@@ -74,12 +82,11 @@ FormColour DrawFormColour(std::mt19937& generator) {
 }
 
 TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options)
-    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)), options_(std::move(options)) {
-  settings_path_ =
-      options_.settings_path.empty()
-          ? SettingsPathForProgram(
-                QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString())
-          : options_.settings_path;
+    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
+      options_(std::move(options)),
+      settings_path_(options_.settings_path.empty()
+                    ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
+                    : SettingsLocation(options_.settings_path)) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     scale_ = screen->logicalDotsPerInch() / 96.0;
   }
@@ -271,15 +278,26 @@ void TfQuillonReaderMain::FormCreate() {
     centred = CentredWindowPosition(area.width(), area.height(), Scaled(kOuterWidth),
                                     Scaled(kOuterHeight));
   }
-  const WindowPosition position = LoadWindowPosition(settings_path_, centred);
+  // A stored position the window system cannot hold (X11 keeps 16-bit coordinates) is brought
+  // into its range; the window would otherwise land elsewhere and take no clicks.
+  const CoordinateRange range =
+      QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
+  const WindowPosition position = BringIntoCoordinateRange(
+      LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth), Scaled(kOuterHeight), range);
   move(position.left, position.top);
 
-  // 6: the novel from the current directory. The view has no text limit to raise.
+  // 6: the novel from the current directory, else the installed one. The view has no text limit
+  // to raise.
   riched->clear();
-  const Document document = LoadDocument(options_.document_path);
+  const Document document = LoadDocument(FindDocument(options_.document_path, ProgramPath()));
   riched->setUpdatesEnabled(false);
-  ShowDocument(*riched, document);
+  const ShownPart part = ShowDocument(*riched, document, kLargestViewPoints);
   riched->setUpdatesEnabled(true);
+  if (!part.Whole()) {
+    // Said over the window once it shows; the window goes on with the part it holds.
+    QMetaObject::invokeMethod(
+        this, [this, part] { ShowError(PartShownMessage(part)); }, Qt::QueuedConnection);
+  }
 }
 
 void TfQuillonReaderMain::FormDestroy() {
@@ -343,9 +361,12 @@ void TfQuillonReaderMain::SetViewFont(const QString& family, int points) {
 void TfQuillonReaderMain::btnIncreaseFontClick() {
   const WaitCursor wait;
   const int current = view_font_points_;
-  const int next = current >= 36 ? 48 : current >= 24 ? 36 : current >= 16 ? 24 : 16;
+  const int next = current >= 36   ? kLargestViewPoints
+                   : current >= 24 ? 36
+                   : current >= 16 ? 24
+                                   : 16;
   SetViewFont(QString::fromUtf8(kLargeFont), next);
-  if (next >= 48) {
+  if (next >= kLargestViewPoints) {
     btnIncreaseFont->setEnabled(false);
   }
 }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/qt_rich_text_view.h"
+#include "app/settings_file.h"
 #include "app/threaded_voice.h"
 #include "reading/reader_state.h"
 #include "speech/speech_voice.h"
@@ -47,9 +48,10 @@ struct FormColour {
 FormColour DrawFormColour(std::mt19937& generator);
 
 struct ReaderWindowOptions {
-  // The novel, resolved against the current directory.
+  // The novel, resolved against the current directory; a name without a folder that is not there
+  // is looked for in the installed data folder (app/file_locations.h).
   std::string document_path = kDocumentFileName;
-  // Empty: the program's path with ".INI".
+  // Empty: beside the program or under $XDG_CONFIG_HOME (app/file_locations.h).
   std::string settings_path;
   // Shows an error's text (period already added); empty: a message box with an error icon.
   std::function<void(const QString&)> show_error;
@@ -80,7 +82,7 @@ class TfQuillonReaderMain : public QWidget {
 
   ReaderState& State() { return state_; }
   QtRichTextView& View() { return *view_; }
-  const std::string& SettingsPath() const { return settings_path_; }
+  const std::string& SettingsPath() const { return settings_path_.path; }
   QColor Colour() const;
   int ReadingDepth() const { return reading_depth_; }
   bool CloseRequested() const { return close_requested_; }
@@ -114,7 +116,7 @@ class TfQuillonReaderMain : public QWidget {
 
   std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
   ReaderWindowOptions options_;
-  std::string settings_path_;
+  SettingsLocation settings_path_;
   std::unique_ptr<QtRichTextView> view_;
   ReaderState state_;
   double scale_ = 1.0;

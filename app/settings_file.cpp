@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -87,6 +85,62 @@ int HexDigit(char c) {
   return -1;
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// A settings file is a few hundred bytes; anything beyond this is no settings file of ours.
+constexpr off_t kMaxFileBytes = 16 << 20;
+
+struct FileContent {
+  enum State { Missing, Read, Unreadable } state = Missing;
+  std::string bytes;
+};
+
+// The whole file, or why there is none. Nothing here throws for what lies at the path.
+FileContent ReadWholeFile(const std::string& path) {
+  FileContent result;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    result.state = errno == ENOENT ? FileContent::Missing : FileContent::Unreadable;
+    return result;
+  }
+  struct stat info {};
+  result.state = FileContent::Unreadable;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileBytes) {
+    std::string bytes;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n < 0 || bytes.size() + static_cast<std::size_t>(n) > kMaxFileBytes) {
+        break;
+      }
+      if (n == 0) {
+        result.state = FileContent::Read;
+        result.bytes = std::move(bytes);
+        break;
+      }
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  return result;
+}
+
+// Makes the missing folders above path, each readable by the user alone.
+bool MakeFoldersAbove(const std::string& path) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::filesystem::path made;
+  for (const auto& part : folder) {
+    made /= part;
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+      return false;
+    }
+  }
+  struct stat info {};
+  return folder.empty() || (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+}
+
 [[noreturn]] void ThrowUnableToWrite(const std::string& path) {
   throw std::runtime_error("Unable to write to " + path);
 }
@@ -139,27 +193,30 @@ std::optional<std::int32_t> ParseSettingsInteger(std::string_view value) {
   return static_cast<std::int32_t>(bits);
 }
 
-SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) {
-    return;
+SettingsFile::SettingsFile(SettingsLocation location)
+    : path_(std::move(location.path)), make_folder_(location.make_folder) {
+  const FileContent file = ReadWholeFile(path_);
+  refuse_writes_ = file.state == FileContent::Unreadable;
+  std::string_view content = file.bytes;
+  if (content.starts_with(kByteOrderMark)) {
+    byte_order_mark_ = true;
+    content.remove_prefix(kByteOrderMark.size());
   }
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (content.empty()) {
     return;
   }
   const std::size_t first_lf = content.find('\n');
-  if (first_lf != std::string::npos && first_lf > 0 && content[first_lf - 1] == '\r') {
+  if (first_lf != std::string_view::npos && first_lf > 0 && content[first_lf - 1] == '\r') {
     line_end_ = "\r\n";
   }
   std::size_t start = 0;
   while (start < content.size()) {
     std::size_t end = content.find('\n', start);
-    if (end == std::string::npos) {
+    if (end == std::string_view::npos) {
       end = content.size();
     }
-    std::string line = content.substr(start, end - start);
-    if (line_end_ == "\r\n" && !line.empty() && line.back() == '\r') {
+    std::string line(content.substr(start, end - start));
+    if (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
     lines_.push_back(std::move(line));
@@ -238,6 +295,12 @@ void SettingsFile::WriteBool(std::string_view section, std::string_view key, boo
 }
 
 void SettingsFile::Store() const {
+  if (refuse_writes_) {
+    ThrowUnableToWrite(path_);
+  }
+  if (make_folder_ && !MakeFoldersAbove(path_)) {
+    ThrowUnableToWrite(path_);
+  }
   std::string target = path_;
   std::error_code error;
   if (std::filesystem::is_symlink(target, error)) {
@@ -248,12 +311,13 @@ void SettingsFile::Store() const {
   }
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  // A file the system would not let us change stays as it is, even in a writable directory.
-  if (exists && ::access(target.c_str(), W_OK) != 0) {
+  // A file the system would not let us change stays as it is, even in a writable directory; a
+  // directory or a device is no settings file to replace.
+  if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
     ThrowUnableToWrite(path_);
   }
 
-  std::string content;
+  std::string content(byte_order_mark_ ? kByteOrderMark : std::string_view());
   for (const std::string& line : lines_) {
     content += line;
     content += line_end_;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 #include "reading/encoding.h"
@@ -176,9 +178,18 @@ constexpr std::int64_t kParameterLimit = 0x7FFFFFFF;
 // Font sizes beyond this (in half points) are kept at it.
 constexpr int kMaxFontHalfPoints = 3276;
 
-// Collects text into runs and paragraphs. Windows-1252 bytes are buffered and converted in bulk.
+}  // namespace
+
+// Collects text into the document's one text, with its format and alignment changes.
+// Windows-1252 bytes are buffered and converted in bulk.
 class DocumentBuilder {
  public:
+  // expected_bytes: how much text to make room for at once (room not written costs no memory).
+  explicit DocumentBuilder(std::size_t expected_bytes) {
+    document_.text_.reserve(expected_bytes);
+    document_.checkpoints_.push_back(0);
+  }
+
   void AddByte(char byte, const TextFormat& format) {
     if (byte == '\0') {
       return;
@@ -201,61 +212,64 @@ class DocumentBuilder {
     }
     StartText(format);
     FlushPending();
-    AppendUtf8(run_text_, c);
+    AppendUtf8(document_.text_, c);
   }
 
   void EndParagraph(Alignment alignment) {
-    FlushRun();
-    paragraph_.alignment = alignment;
-    document_.paragraphs.push_back(std::move(paragraph_));
-    paragraph_ = Paragraph{};
+    CountParagraph(alignment);
+    document_.text_ += '\n';
+    if (document_.paragraph_count_ % Document::kCheckpointEvery == 0) {
+      document_.checkpoints_.push_back(document_.text_.size());
+    }
   }
 
   // The text after the last paragraph break is the last paragraph, kept even when empty: a file
   // that ends with a break ends with an empty paragraph, so the view text keeps that final line
   // end, as a rich-text view keeps the last paragraph mark. An empty file has no paragraphs.
   Document Finish(Alignment alignment) {
-    FlushRun();
-    if (!paragraph_.runs.empty() || !document_.paragraphs.empty()) {
-      EndParagraph(alignment);
+    FlushPending();
+    if (document_.text_.size() > paragraph_start_ || document_.paragraph_count_ > 0) {
+      CountParagraph(alignment);
+    } else {
+      document_.checkpoints_.clear();
     }
     return std::move(document_);
   }
 
  private:
+  // Text in this format follows at once, so a change recorded here never stands alone.
   void StartText(const TextFormat& format) {
-    if (!(format == run_format_)) {
-      FlushRun();
-      run_format_ = format;
+    auto& formats = document_.formats_;
+    if (formats.empty() || !(formats.back().format == format)) {
+      FlushPending();
+      formats.push_back({document_.text_.size(), format});
     }
   }
 
   void FlushPending() {
     if (!pending_1252_.empty()) {
-      run_text_ += Windows1252ToUtf8(pending_1252_);
+      document_.text_ += Windows1252ToUtf8(pending_1252_);
       pending_1252_.clear();
     }
   }
 
-  void FlushRun() {
+  // The paragraph being built ends here, in this alignment.
+  void CountParagraph(Alignment alignment) {
     FlushPending();
-    if (run_text_.empty()) {
-      return;
+    auto& alignments = document_.alignments_;
+    if (alignments.empty() || alignments.back().alignment != alignment) {
+      alignments.push_back({document_.paragraph_count_, alignment});
     }
-    if (!paragraph_.runs.empty() && paragraph_.runs.back().format == run_format_) {
-      paragraph_.runs.back().text_utf8 += run_text_;
-    } else {
-      paragraph_.runs.push_back(TextRun{run_text_, run_format_});
-    }
-    run_text_.clear();
+    ++document_.paragraph_count_;
+    paragraph_start_ = document_.text_.size() + 1;
   }
 
   Document document_;
-  Paragraph paragraph_;
-  TextFormat run_format_;
-  std::string run_text_;
+  std::size_t paragraph_start_ = 0;  // where the paragraph being built begins in the text
   std::string pending_1252_;
 };
+
+namespace {
 
 // Group state: what a closing brace restores.
 struct GroupState {
@@ -267,7 +281,9 @@ struct GroupState {
 // A single pass over the bytes with an explicit group stack; nothing recurses.
 class RichTextParser {
  public:
-  explicit RichTextParser(std::string_view in) : in_(in) { stack_.push_back(GroupState{}); }
+  explicit RichTextParser(std::string_view in) : in_(in), builder_(in.size()) {
+    stack_.push_back(GroupState{});
+  }
 
   Document Parse() {
     while (pos_ < in_.size() && !finished_) {
@@ -655,7 +671,7 @@ class RichTextParser {
 };
 
 Document ParsePlainText(std::string_view in) {
-  DocumentBuilder builder;
+  DocumentBuilder builder(in.size());
   const TextFormat plain;
   std::size_t pos = 0;
   while (pos < in.size()) {
@@ -684,36 +700,88 @@ Document ParsePlainText(std::string_view in) {
 
 }  // namespace
 
-std::string Paragraph::TextUtf8() const {
-  std::string text;
-  for (const TextRun& run : runs) {
-    text += run.text_utf8;
+Document::Iterator::Iterator(const Document* document, std::size_t index, std::size_t begin)
+    : document_(document), index_(index), begin_(begin) {
+  if (index_ < document_->paragraph_count_) {
+    end_ = document_->ParagraphEnd(begin_);
   }
-  return text;
+}
+
+Paragraph Document::Iterator::operator*() const {
+  return document_->MakeParagraph(index_, begin_, end_);
+}
+
+Document::Iterator& Document::Iterator::operator++() {
+  *this = Iterator(document_, index_ + 1, end_ + 1);
+  return *this;
+}
+
+Document::Iterator Document::begin() const {
+  return Iterator(this, 0, 0);
+}
+
+Document::Iterator Document::end() const {
+  return Iterator(this, paragraph_count_, text_.size());
+}
+
+std::size_t Document::ParagraphEnd(std::size_t begin) const {
+  const std::size_t end = text_.find('\n', begin);
+  return end == std::string::npos ? text_.size() : end;
+}
+
+Paragraph Document::ParagraphAt(std::size_t index) const {
+  std::size_t begin = checkpoints_.at(index / kCheckpointEvery);
+  for (std::size_t i = index - index % kCheckpointEvery; i < index; ++i) {
+    begin = ParagraphEnd(begin) + 1;
+  }
+  return MakeParagraph(index, begin, ParagraphEnd(begin));
+}
+
+Paragraph Document::MakeParagraph(std::size_t index, std::size_t begin, std::size_t end) const {
+  Paragraph paragraph;
+  paragraph.text_utf8 = std::string_view(text_).substr(begin, end - begin);
+  const auto alignment = std::upper_bound(
+      alignments_.begin(), alignments_.end(), index,
+      [](std::size_t i, const AlignmentChange& change) { return i < change.paragraph; });
+  if (alignment != alignments_.begin()) {
+    paragraph.alignment = std::prev(alignment)->alignment;
+  }
+  if (begin == end) {
+    return paragraph;
+  }
+  // The change in force at the paragraph's start, then every change inside it.
+  auto change = std::prev(std::upper_bound(
+      formats_.begin(), formats_.end(), begin,
+      [](std::size_t offset, const FormatChange& c) { return offset < c.offset; }));
+  for (std::size_t from = begin; from < end; ++change) {
+    const auto next = std::next(change);
+    const std::size_t to = next == formats_.end() ? end : std::min(next->offset, end);
+    paragraph.runs.push_back({paragraph.text_utf8.substr(from - begin, to - from), change->format});
+    from = to;
+  }
+  return paragraph;
 }
 
 std::string Document::ViewText() const {
-  std::string text;
-  for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+  std::string view;
+  view.reserve(text_.size() + paragraph_count_);
+  const std::string_view text = text_;
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < paragraph_count_; ++i) {
+    const std::size_t end = ParagraphEnd(begin);
+    const std::string_view paragraph = text.substr(begin, end - begin);
     if (i > 0) {
-      text += "\r\n";
+      view += "\r\n";
     }
-    for (const TextRun& run : paragraphs[i].runs) {
-      text += Utf8ToWindows1252(run.text_utf8);
+    if (std::all_of(paragraph.begin(), paragraph.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      view += paragraph;  // ASCII is the same in both
+    } else {
+      view += Utf8ToWindows1252(paragraph);
     }
+    begin = end + 1;
   }
-  return text;
-}
-
-std::string Document::TextUtf8() const {
-  std::string text;
-  for (std::size_t i = 0; i < paragraphs.size(); ++i) {
-    if (i > 0) {
-      text += '\n';
-    }
-    text += paragraphs[i].TextUtf8();
-  }
-  return text;
+  return view;
 }
 
 Document ParseDocument(std::string_view bytes) {
@@ -730,7 +798,18 @@ Document LoadDocument(const std::string& path) {
   if (!file) {
     throw fail();
   }
+  // Room for the whole file at once, when its size is known, so the bytes are held only once.
   std::string bytes;
+  std::error_code error;
+  if (std::filesystem::is_regular_file(path, error)) {
+    if (const auto size = std::filesystem::file_size(path, error); !error) {
+      try {
+        bytes.reserve(static_cast<std::size_t>(size));
+      } catch (const std::exception&) {
+        // Only a hint: reading finds out whether the file fits.
+      }
+    }
+  }
   char buffer[1 << 16];
   while (true) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());

@@ -21,6 +21,8 @@
 // shares the formatting of the deepest group kept.
 #pragma once
 
+#include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,32 +40,95 @@ struct TextFormat {
 
 enum class Alignment { Left, Center, Right, Justify };
 
+// A stretch of a paragraph in one format: a view into the document's text.
 struct TextRun {
-  std::string text_utf8;  // never empty in a loaded document; no line breaks
+  std::string_view text_utf8;  // never empty in a loaded document; no line breaks
   TextFormat format;
 
   friend bool operator==(const TextRun&, const TextRun&) = default;
 };
 
+// One paragraph, made on request from the document: its views stay valid while the document
+// lives and is not changed.
 struct Paragraph {
-  std::vector<TextRun> runs;  // adjacent runs differ in format; empty for a blank paragraph
+  std::string_view text_utf8;  // the paragraph's text in UTF-8, without a line end
+  std::vector<TextRun> runs;   // adjacent runs differ in format; empty for a blank paragraph
   Alignment alignment = Alignment::Left;
-
-  // The paragraph's text in UTF-8, without a line end.
-  std::string TextUtf8() const;
 
   friend bool operator==(const Paragraph&, const Paragraph&) = default;
 };
 
-struct Document {
-  std::vector<Paragraph> paragraphs;
+// The loaded text, held compactly whatever its shape: one UTF-8 text with a line feed between
+// paragraphs, the places where the format changes, the paragraphs where the alignment changes, and
+// where every 64th paragraph starts. A file of N bytes costs about N bytes (up to 3N for text
+// outside ASCII), however many paragraphs or runs it has.
+class Document {
+ public:
+  // Walks the paragraphs in order; each step finds the next line feed.
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = Paragraph;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Paragraph;
+
+    Iterator() = default;
+    Paragraph operator*() const;
+    Iterator& operator++();
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++*this;
+      return before;
+    }
+    friend bool operator==(const Iterator& a, const Iterator& b) { return a.index_ == b.index_; }
+
+   private:
+    friend class Document;
+    Iterator(const Document* document, std::size_t index, std::size_t begin);
+
+    const Document* document_ = nullptr;
+    std::size_t index_ = 0;
+    std::size_t begin_ = 0;  // the paragraph's text in text_: [begin_, end_)
+    std::size_t end_ = 0;
+  };
+
+  std::size_t ParagraphCount() const { return paragraph_count_; }
+  bool Empty() const { return paragraph_count_ == 0; }
+  // The paragraph at index (from 0, less than ParagraphCount()).
+  Paragraph ParagraphAt(std::size_t index) const;
+  Iterator begin() const;
+  Iterator end() const;
 
   // The text the engine sees: Windows-1252, paragraphs joined by carriage return and line feed.
   // A file that ends with a paragraph break ends with an empty paragraph, so its view text ends
   // with CR LF. A character outside Windows-1252 becomes '?'.
   std::string ViewText() const;
   // The same text in UTF-8, paragraphs joined by "\n" (what a view shows; used by tests and tools).
-  std::string TextUtf8() const;
+  std::string TextUtf8() const { return text_; }
+
+ private:
+  friend class DocumentBuilder;
+
+  struct FormatChange {
+    std::size_t offset;  // in text_: the format of the text from here on
+    TextFormat format;
+  };
+  struct AlignmentChange {
+    std::size_t paragraph;  // the alignment of the paragraphs from this one on
+    Alignment alignment;
+  };
+  static constexpr std::size_t kCheckpointEvery = 64;
+
+  Paragraph MakeParagraph(std::size_t index, std::size_t begin, std::size_t end) const;
+  // Where the paragraph that begins at begin ends: at the next line feed, or the end of the text.
+  std::size_t ParagraphEnd(std::size_t begin) const;
+
+  std::string text_;  // UTF-8, "\n" between paragraphs
+  std::size_t paragraph_count_ = 0;
+  std::vector<FormatChange> formats_;        // by offset; neighbours differ in format
+  std::vector<AlignmentChange> alignments_;  // by paragraph; neighbours differ in alignment
+  std::vector<std::size_t> checkpoints_;     // offset of paragraph k * kCheckpointEvery
 };
 
 // Groups nested deeper than this share the formatting of the deepest kept group.

@@ -1,6 +1,7 @@
 #include "pronunciation/pronunciation_pipeline.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 namespace {
@@ -28,15 +29,19 @@ bool GuardHolds(const PronunciationRule& rule, std::string_view text, std::int32
   return !excluded;
 }
 
-std::string ApplyRewrite(const PronunciationRule& rule, const std::string& text) {
-  // A single rewrite, or a cascade in which the first alternative that changes the text wins.
-  // Unused alternatives have an empty search text, which changes nothing.
+// A single rewrite, or a cascade in which the first alternative that changes the text wins.
+// Unused alternatives have an empty search text, which changes nothing. Sets alternative to the
+// 1-based alternative whose result is kept.
+std::string ApplyRewrite(const PronunciationRule& rule, const std::string& text, int& alternative) {
   std::string result = text;
-  for (const Rewrite& alternative : rule.rewrites) {
-    if (alternative.search.empty()) {
+  alternative = 1;
+  for (std::size_t i = 0; i < rule.rewrites.size(); ++i) {
+    const Rewrite& rewrite = rule.rewrites[i];
+    if (rewrite.search.empty()) {
       break;
     }
-    result = ReplaceText(text, alternative.search, alternative.replacement, rule.mode);
+    alternative = static_cast<int>(i) + 1;
+    result = ReplaceText(text, rewrite.search, rewrite.replacement, rule.mode);
     if (result != text) {
       break;
     }
@@ -44,32 +49,46 @@ std::string ApplyRewrite(const PronunciationRule& rule, const std::string& text)
   return result;
 }
 
-void ApplyFlagRow(const PronunciationRule& rule, std::string& text, ReaderState& state) {
-  if (Position("HR", text) != kFlagRowPosition || text.size() != kFlagRowLength) {
-    return;
-  }
+// The flag row over text that passed its position and length test.
+FlagRowOutcome ApplyFlagRow(const PronunciationRule& rule, std::string& text, ReaderState& state) {
   if (state.CurrentChapter == kFlagIgnoredChapter) {
-    return;
+    return FlagRowOutcome::Ignored;
   }
   if (state.CurrentChapter == kFlagChapter && !state.FirstOccurrenceOfHRInK12HasBeenRead) {
     state.FirstOccurrenceOfHRInK12HasBeenRead = true;
-    return;
+    return FlagRowOutcome::SetFlag;
   }
   text = ReplaceText(text, rule.rewrites[0].search, rule.rewrites[0].replacement, rule.mode);
+  return FlagRowOutcome::Rewrote;
+}
+
+bool FlagRowGuardHolds(std::string_view text) {
+  return Position("HR", text) == kFlagRowPosition && text.size() == kFlagRowLength;
 }
 
 }  // namespace
 
-std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state) {
-  return ApplyPronunciationRules(sentence, state, PronunciationRules());
+std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
+                                    RuleObserver* observer) {
+  return ApplyPronunciationRules(sentence, state, PronunciationRules(), observer);
 }
 
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
-                                    std::span<const PronunciationRule> rules) {
+                                    std::span<const PronunciationRule> rules,
+                                    RuleObserver* observer) {
   std::string current(sentence);
   for (const PronunciationRule& rule : rules) {
     if (rule.effect == RuleEffect::FlagRow) {
-      ApplyFlagRow(rule, current, state);
+      if (!FlagRowGuardHolds(current)) {
+        continue;
+      }
+      if (observer == nullptr) {
+        ApplyFlagRow(rule, current, state);
+        continue;
+      }
+      const std::string before = current;
+      const FlagRowOutcome outcome = ApplyFlagRow(rule, current, state);
+      observer->OnRuleApplied({.rule = rule, .before = before, .after = current, .flag = outcome});
       continue;
     }
     if (!GuardHolds(rule, current, state.CurrentChapter)) {
@@ -78,7 +97,13 @@ std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& stat
     if (rule.effect == RuleEffect::SetsChapter99) {
       state.CurrentChapter = kEffectChapter;
     }
-    current = ApplyRewrite(rule, current);
+    int alternative = 1;
+    std::string after = ApplyRewrite(rule, current, alternative);
+    if (observer != nullptr) {
+      observer->OnRuleApplied(
+          {.rule = rule, .before = current, .after = after, .alternative = alternative});
+    }
+    current = std::move(after);
   }
   return current;
 }

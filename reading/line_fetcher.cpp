@@ -1,6 +1,8 @@
 #include "reading/line_fetcher.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "reading/text_primitives.h"
 
@@ -80,6 +82,13 @@ constexpr std::array<ChapterHeading, 68> kChapterHeadings{{
 }};
 // clang-format on
 
+// Every heading begins with these words: a line without them holds none, and one search says so.
+constexpr std::string_view kHeadingWords = "CHAPTER ";
+static_assert(std::all_of(kChapterHeadings.begin(), kChapterHeadings.end(),
+                          [](const ChapterHeading& row) {
+                            return row.heading.starts_with(kHeadingWords);
+                          }));
+
 }  // namespace
 
 std::span<const ChapterHeading> ChapterHeadings() {
@@ -87,6 +96,9 @@ std::span<const ChapterHeading> ChapterHeadings() {
 }
 
 std::int32_t ChapterOfLine(std::string_view line) {
+  if (!Contains(kHeadingWords, line)) {
+    return 0;
+  }
   for (const ChapterHeading& row : kChapterHeadings) {
     if (Contains(row.heading, line)) {
       return row.chapter;

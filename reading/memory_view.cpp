@@ -12,16 +12,34 @@ MemoryView::MemoryView(std::string text, std::int64_t page_lines)
 
 void MemoryView::SetText(std::string text) {
   text_ = std::move(text);
-  line_starts_.assign(1, 0);
-  // A paragraph ends with its line feed; a lone CR also ends one, as in the Qt view.
-  for (std::size_t i = 0; i < text_.size(); ++i) {
-    if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 == text_.size() || text_[i + 1] != '\n'))) {
-      line_starts_.push_back(static_cast<std::int64_t>(i) + 1);
-    }
+  line_ends_before_block_.clear();
+  std::int64_t line_ends = 0;
+  for (std::int64_t block = 0; block < TextLength(); block += kBlock) {
+    line_ends_before_block_.push_back(line_ends);
+    line_ends += LineEndsIn(block, std::min(block + kBlock, TextLength()));
   }
+  line_ends_before_block_.push_back(line_ends);
+  line_count_ = line_ends + 1;
+  last_position_ = 0;
+  last_line_ = 0;
   selection_start_ = 0;
   selection_length_ = 0;
   first_visible_line_ = 0;
+}
+
+// A paragraph ends with its line feed; a lone CR also ends one, as in the Qt view.
+bool MemoryView::IsLineEnd(std::int64_t i) const {
+  const auto at = static_cast<std::size_t>(i);
+  return text_[at] == '\n' ||
+         (text_[at] == '\r' && (at + 1 == text_.size() || text_[at + 1] != '\n'));
+}
+
+std::int64_t MemoryView::LineEndsIn(std::int64_t from, std::int64_t to) const {
+  std::int64_t count = 0;
+  for (std::int64_t i = from; i < to; ++i) {
+    count += IsLineEnd(i) ? 1 : 0;
+  }
+  return count;
 }
 
 std::int64_t MemoryView::TextLength() const {
@@ -64,8 +82,14 @@ std::int64_t MemoryView::FindForward(std::string_view what, std::int64_t start,
 
 std::int64_t MemoryView::DisplayLineOf(std::int64_t position) const {
   position = Clamp(position);
-  const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), position);
-  return static_cast<std::int64_t>(next - line_starts_.begin()) - 1;
+  if (position < last_position_ || position - last_position_ > kBlock) {
+    const std::int64_t block = position / kBlock;
+    last_position_ = block * kBlock;
+    last_line_ = line_ends_before_block_[static_cast<std::size_t>(block)];
+  }
+  last_line_ += LineEndsIn(last_position_, position);
+  last_position_ = position;
+  return last_line_;
 }
 
 void MemoryView::ScrollLines(std::int64_t lines) {

@@ -38,17 +38,29 @@ class MemoryView final : public RichTextView {
   void SetFocus() override { ++focus_count_; }
 
   // Bookkeeping for tests.
-  std::int64_t DisplayLineCount() const { return static_cast<std::int64_t>(line_starts_.size()); }
+  std::int64_t DisplayLineCount() const { return line_count_; }
   std::int64_t DisplayLineOf(std::int64_t position) const;
   std::int64_t PageLines() const { return page_lines_; }
   int FocusCount() const { return focus_count_; }
   int ScrollCaretCount() const { return scroll_caret_count_; }
 
  private:
+  // Text is indexed in blocks of this many characters.
+  static constexpr std::int64_t kBlock = 4096;
+
   std::int64_t Clamp(std::int64_t position) const;
+  bool IsLineEnd(std::int64_t i) const;
+  // Paragraph ends (a line feed, or a carriage return without one) at positions from <= i < to.
+  std::int64_t LineEndsIn(std::int64_t from, std::int64_t to) const;
 
   std::string text_;
-  std::vector<std::int64_t> line_starts_;  // first position of each paragraph
+  // Paragraph ends before each block: the index costs 8 bytes per block, not per paragraph.
+  std::vector<std::int64_t> line_ends_before_block_;
+  std::int64_t line_count_ = 1;
+  // The last position asked about and its line: a reading asks about one position after another,
+  // so the next answer counts only from there.
+  mutable std::int64_t last_position_ = 0;
+  mutable std::int64_t last_line_ = 0;
   std::int64_t page_lines_;
   std::int64_t selection_start_ = 0;
   std::int64_t selection_length_ = 0;

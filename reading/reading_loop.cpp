@@ -49,10 +49,14 @@ constexpr std::array<std::string_view, 10> kNarrationPassages{{
 constexpr std::string_view kNoSentenceYet = "dummy";
 
 // The voice for a line as fetched: speaker detection for a line that may hold dialogue, else the
-// narrator.
-std::int32_t VoiceForLine(std::string_view line, const ReaderState& state) {
+// narrator. Tells decision, when given, how it was decided.
+std::int32_t VoiceForLine(std::string_view line, const ReaderState& state,
+                          SpeakerDecision* decision) {
   if (Contains("\"", line) || Contains("1.", line) || state.CurrentChapter == 57) {
-    return DetectSpeakerVoice(line, state);
+    return DetectSpeakerVoice(line, state, decision);
+  }
+  if (decision != nullptr) {
+    *decision = SpeakerDecision{};
   }
   return 0;
 }
@@ -90,9 +94,15 @@ std::span<const std::string_view> NarrationPassages() {
   return kNarrationPassages;
 }
 
+std::string_view FindNarrationPassage(std::string_view sentence) {
+  const auto found =
+      std::find_if(kNarrationPassages.begin(), kNarrationPassages.end(),
+                   [&](std::string_view passage) { return Contains(passage, sentence); });
+  return found == kNarrationPassages.end() ? std::string_view() : *found;
+}
+
 bool ContainsNarrationPassage(std::string_view sentence) {
-  return std::any_of(kNarrationPassages.begin(), kNarrationPassages.end(),
-                     [&](std::string_view passage) { return Contains(passage, sentence); });
+  return !FindNarrationPassage(sentence).empty();
 }
 
 std::string StripLineBreaks(std::string_view text) {
@@ -167,11 +177,17 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       continue;
     }
     at_end_of_text = false;
-    state.CurrentVoice = VoiceForLine(line, state);
+    SpeakerDecision decision;
+    state.CurrentVoice = VoiceForLine(line, state, options.observer ? &decision : nullptr);
+    if (options.observer) {
+      options.observer->OnLineVoice(decision);
+    }
     line = ExpandAbbreviations(line);
 
-    // What is left of the line to read, as a view into it: no sentence copies the rest.
+    // What is left of the line to read, as a view into it: no sentence copies the rest, and the
+    // splitter searches each part of the line once, however many sentences it holds.
     std::string_view rest = line;
+    SentenceSplitter splitter(line);
     bool in_dialogue = false;
     std::string sentence(kNoSentenceYet);
     while (!TrimmedView(rest).empty()) {
@@ -183,26 +199,31 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       if (IsQuotationClosed(Trim(sentence))) {
         in_dialogue = false;
       }
-      sentence = Trim(GetFirstSentence(rest));
+      sentence = Trim(splitter.FirstSentence(rest));
       // The sentence and the separator after it (a space, or a comma left outside it).
       rest = TrimmedView(rest);
       rest.remove_prefix(std::min(sentence.size() + 1, rest.size()));
       if (!in_dialogue) {
         in_dialogue = sentence.starts_with('"');
       }
+      std::string_view passage;
       if (in_dialogue) {
         sentence = WrapDialogueSentence(sentence, state);
-      } else if (ContainsNarrationPassage(sentence)) {
+      } else if (passage = FindNarrationPassage(sentence); !passage.empty()) {
         state.CurrentVoice = 1;
         sentence = WrapDialogueSentence(sentence, state);
       } else {
         sentence = WrapNarratorSentence(sentence);
       }
+      if (options.observer) {
+        const bool narrator = !in_dialogue && passage.empty();
+        options.observer->OnSentenceFramed(narrator ? 0 : state.CurrentVoice, passage);
+      }
       handle_pending_events();
       if (!Trim(sentence).empty()) {
         sentence = StripLineBreaks(sentence);
       }
-      sentence = ApplyPronunciationRules(sentence, state);
+      sentence = ApplyPronunciationRules(sentence, state, options.observer);
       view.ScrollCaret();
       voice.Speak(Windows1252ToUtf16(sentence), kSpeakIsXml);
     }

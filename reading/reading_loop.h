@@ -12,9 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "pronunciation/pronunciation_pipeline.h"
 #include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
 #include "speech/speech_voice.h"
+#include "voices/speaker_detection.h"
 
 namespace quillon {
 
@@ -22,6 +24,18 @@ enum class ReadingEnd {
   EndMarker,  // the line with "~~~" was fetched
   Stopped,    // the stop flag was found set
   EndOfText,  // no line feed follows any more (only with stop_at_end_of_text)
+};
+
+// Told how a reading decides what it speaks, from the same steps that decide it: each line's voice,
+// each sentence's framing, and (as a RuleObserver) every pronunciation rule that applied.
+class ReadingObserver : public RuleObserver {
+ public:
+  // A fetched, non-blank line's voice is decided, by speaker detection or, for a line that holds no
+  // double quote nor "1." outside chapter 57, without it (SpeakerDecision::By::NotDetected).
+  virtual void OnLineVoice(const SpeakerDecision& /*decision*/) {}
+  // A sentence is framed in the profile of voice (0 for the narrator's wrapper); passage is the
+  // narration passage in it that set the current voice to 1, empty when there is none.
+  virtual void OnSentenceFramed(std::int32_t /*voice*/, std::string_view /*passage*/) {}
 };
 
 struct ReadingOptions {
@@ -34,6 +48,8 @@ struct ReadingOptions {
   // fetch: it handles pending events too, but may sleep until one arrives, so a window waiting for
   // "&Stop" there does not spin. Without it the pump is called, as everywhere else.
   std::function<void()> wait_for_events;
+  // Told how each line and sentence is decided; none by default, and then nothing is recorded.
+  ReadingObserver* observer = nullptr;
 };
 
 // One rule of the abbreviation pre-pass: when the line contains applies_when (and not unless, if
@@ -52,6 +68,8 @@ std::string ExpandAbbreviations(std::string_view line);
 // The 10 passages of narration spoken in voice 1, in testing order.
 std::span<const std::string_view> NarrationPassages();
 bool ContainsNarrationPassage(std::string_view sentence);
+// The first of the passages (in testing order) that sentence contains; empty when none.
+std::string_view FindNarrationPassage(std::string_view sentence);
 
 // The text without any carriage return or line feed.
 std::string StripLineBreaks(std::string_view text);

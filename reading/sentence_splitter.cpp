@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <iterator>
 
 #include "reading/text_primitives.h"
 
@@ -61,6 +63,8 @@ constexpr Mark kMarks[] = {
 };
 // clang-format on
 
+static_assert(std::size(kMarks) == SentenceSplitter::kMarkCount);
+
 // Greater than the position of any character of a real line: no break found yet.
 constexpr std::size_t kNoCut = 123456789;
 
@@ -74,31 +78,71 @@ bool ColonBreaks(std::string_view line, std::size_t colon_position) {
   return next < '0' || next > '9';
 }
 
+// True when part lies within whole (compared as addresses, which std::less orders totally).
+bool IsPartOf(std::string_view part, std::string_view whole) {
+  const std::less_equal<const char*> before_or_at;
+  return before_or_at(whole.data(), part.data()) &&
+         before_or_at(part.data() + part.size(), whole.data() + whole.size());
+}
+
 }  // namespace
 
 std::string GetFirstSentence(std::string_view line) {
+  return SentenceSplitter(line).FirstSentence(line);
+}
+
+SentenceSplitter::SentenceSplitter(std::string_view line) {
+  Rebind(line);
+}
+
+void SentenceSplitter::Rebind(std::string_view line) {
+  line_ = line;
+  next_.fill(kUnknown);
+  from_ = 0;
+}
+
+std::size_t SentenceSplitter::NextOccurrence(std::size_t mark, std::size_t from) {
+  std::size_t& next = next_[mark];
+  if (next == kUnknown || (next != kNowhere && next < from)) {
+    const std::size_t found = line_.find(kMarks[mark].text, from);
+    next = found == std::string_view::npos ? kNowhere : found;
+  }
+  return next;
+}
+
+std::string SentenceSplitter::FirstSentence(std::string_view rest) {
+  if (!IsPartOf(rest, line_)) {
+    Rebind(rest);
+  }
+  const auto start = static_cast<std::size_t>(rest.data() - line_.data());
+  if (start < from_) {
+    next_.fill(kUnknown);  // what was learnt lies after this rest's start
+  }
+  from_ = start;
+  const std::size_t end = start + rest.size();
+
   std::size_t cut = kNoCut;
   std::size_t extra = 1;
-  for (const Mark& mark : kMarks) {
-    // Once a cut is known, only a mark that starts before it can change anything: search no
-    // further than the last place such a mark can end.
-    const std::string_view searched =
-        cut == kNoCut ? line : line.substr(0, std::min(line.size(), cut + mark.text.size() - 2));
-    const std::size_t p = Position(mark.text, searched);
-    if (p == 0) {
+  for (std::size_t i = 0; i < kMarkCount; ++i) {
+    const Mark& mark = kMarks[i];
+    // The first occurrence at or after the start is the rest's first one if it ends within it;
+    // otherwise the rest holds none.
+    const std::size_t at = NextOccurrence(i, start);
+    if (at == kNowhere || at + mark.text.size() > end) {
       continue;
     }
+    const std::size_t p = at - start + 1;
     switch (mark.kind) {
       case MarkKind::FirstBreak:
         cut = std::min(cut, p);
         break;
       case MarkKind::Exception:
         if (p < cut) {
-          return std::string(line);
+          return std::string(rest);
         }
         break;
       case MarkKind::Colon:
-        if (!ColonBreaks(line, p)) {
+        if (!ColonBreaks(rest, p)) {
           break;
         }
         [[fallthrough]];
@@ -111,9 +155,9 @@ std::string GetFirstSentence(std::string_view line) {
     }
   }
   if (cut == kNoCut) {
-    return std::string(line);
+    return std::string(rest);
   }
-  return Trim(line.substr(0, std::min(line.size(), cut + extra)));
+  return Trim(rest.substr(0, std::min(rest.size(), cut + extra)));
 }
 
 }  // namespace quillon

@@ -1,4 +1,8 @@
 // Audio files through libsndfile: 16-bit mono WAV, FLAC or Ogg Vorbis.
+//
+// A WAV file holds at most 4 GiB: its sizes are 32-bit. A WAV file that would grow beyond that
+// becomes RF64 (the 64-bit form of WAV) when it gets there: what was written so far is copied into
+// an RF64 file under the same name, and writing goes on there. Smaller WAV files are plain WAV.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +20,20 @@ std::optional<AudioFormat> AudioFormatFromName(std::string_view name);
 // "wav", "flac" or "ogg": the file name extension.
 std::string_view AudioFormatExtension(AudioFormat format);
 
+// The most frames of 16-bit mono a WAV file holds: its RIFF size counts 36 bytes of header chunks
+// and the data in 32 bits.
+inline constexpr std::uint64_t kMaxWavFrames = (0xFFFFFFFFull - 36) / 2;
+
+struct AudioFileOptions {
+  std::string shown_name;                         // the file's name in messages; empty: its path
+  std::uint64_t wav_frame_limit = kMaxWavFrames;  // a WAV file beyond this many frames is RF64
+};
+
 class AudioFileWriter {
  public:
   // Creates (or replaces) the file; throws std::runtime_error naming the file when it cannot.
-  AudioFileWriter(const std::string& path, AudioFormat format, int sample_rate);
+  AudioFileWriter(const std::string& path, AudioFormat format, int sample_rate,
+                  AudioFileOptions options = {});
   ~AudioFileWriter();  // closes the file; use Close to see errors
   AudioFileWriter(const AudioFileWriter&) = delete;
   AudioFileWriter& operator=(const AudioFileWriter&) = delete;
@@ -32,8 +46,15 @@ class AudioFileWriter {
   const std::string& Path() const { return path_; }
 
  private:
+  [[noreturn]] void Fail(const std::string& what, const std::string& reason) const;
+  void SwitchToRf64();
+
   std::string path_;
+  AudioFormat format_;
+  int sample_rate_;
+  AudioFileOptions options_;
   void* file_ = nullptr;  // SNDFILE*
+  bool rf64_ = false;
   std::uint64_t frames_ = 0;
 };
 

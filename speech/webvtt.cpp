@@ -54,28 +54,24 @@ std::string FormatWebVtt(const std::vector<SubtitleCue>& cues) {
   return out;
 }
 
-void WriteWebVtt(const std::string& path, const std::vector<SubtitleCue>& cues) {
+void WriteWebVtt(const std::string& path, const std::vector<SubtitleCue>& cues,
+                 const std::string& shown_name) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   const std::string text = FormatWebVtt(cues);
   file.write(text.data(), static_cast<std::streamsize>(text.size()));
   file.close();
   if (!file) {
-    throw std::runtime_error("Cannot write the file " + path + ".");
+    throw std::runtime_error("Cannot write the file " + (shown_name.empty() ? path : shown_name) +
+                             ".");
   }
 }
 
-void SubtitleFile::Start(std::string path) {
-  path_ = std::move(path);
-  cues_.clear();
-  samples_ = 0;
-}
-
-void SubtitleFile::StartSentence() {
+void SubtitleTrack::StartSentence() {
   first_audible_.reset();
   last_audible_ = 0;
 }
 
-void SubtitleFile::Add(std::span<const std::int16_t> samples) {
+void SubtitleTrack::Add(std::span<const std::int16_t> samples) {
   for (std::size_t i = 0; i < samples.size(); ++i) {
     if (samples[i] != 0) {
       first_audible_ = first_audible_.value_or(samples_ + i);
@@ -85,18 +81,18 @@ void SubtitleFile::Add(std::span<const std::int16_t> samples) {
   samples_ += samples.size();
 }
 
-void SubtitleFile::EndSentence(std::string text, int sample_rate) {
+void SubtitleTrack::EndSentence(std::string text, int sample_rate) {
   if (first_audible_ && !text.empty()) {
     cues_.push_back({static_cast<double>(*first_audible_) / sample_rate,
                      static_cast<double>(last_audible_ + 1) / sample_rate, std::move(text)});
   }
+  first_audible_.reset();
 }
 
-void SubtitleFile::Finish() {
-  if (!path_.empty()) {
-    const std::string path = std::exchange(path_, {});
-    WriteWebVtt(path, cues_);
-  }
+std::vector<SubtitleCue> SubtitleTrack::Take() {
+  samples_ = 0;
+  first_audible_.reset();
+  return std::exchange(cues_, {});
 }
 
 }  // namespace quillon

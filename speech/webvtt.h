@@ -20,27 +20,25 @@ struct SubtitleCue {
 std::string FormatWebVtt(const std::vector<SubtitleCue>& cues);
 
 // Writes FormatWebVtt(cues) to the file at path, replacing it; throws std::runtime_error naming
-// the file when it cannot.
-void WriteWebVtt(const std::string& path, const std::vector<SubtitleCue>& cues);
+// the file (as shown_name, when one is given) when it cannot.
+void WriteWebVtt(const std::string& path, const std::vector<SubtitleCue>& cues,
+                 const std::string& shown_name = {});
 
 // The subtitles of one audio file, made as its samples are written: a cue for each sentence, from
 // its first to its last audible (non-zero) sample; a sentence with nothing audible or no text
-// has none. Finish writes them beside the audio.
-class SubtitleFile {
+// has none.
+class SubtitleTrack {
  public:
-  // Starts the subtitles of a new audio file, to be written to path.
-  void Start(std::string path);
   void StartSentence();
   // The sentence's samples, as they go into the audio file.
   void Add(std::span<const std::int16_t> samples);
   void EndSentence(std::string text, int sample_rate);
-  // Writes the file if one was started and not written yet; throws as WriteWebVtt does.
-  void Finish();
+  // The cues so far; the track starts again for the next file.
+  std::vector<SubtitleCue> Take();
 
   const std::vector<SubtitleCue>& Cues() const { return cues_; }
 
  private:
-  std::string path_;
   std::vector<SubtitleCue> cues_;
   std::uint64_t samples_ = 0;  // in the audio file
   std::optional<std::uint64_t> first_audible_;

@@ -84,6 +84,40 @@ TEST(CentredWindowPosition, RoundsEachHalfOnItsOwn) {
   EXPECT_EQ(CentredWindowPosition(640, 480, 780, 600), (WindowPosition{-70, -60}));
 }
 
+TEST(BringIntoCoordinateRange, MovesOnlyAPositionTheWindowSystemCannotHold) {
+  struct Case {
+    WindowPosition stored;
+    CoordinateRange range;
+    WindowPosition brought;
+  };
+  // A 780 x 600 window; under X11 its right and bottom ends must stay at or below 32767.
+  // clang-format off
+  const Case cases[] = {
+    {{293, 84},                 kX11Coordinates,   {293, 84}},
+    {{-4000, 12},               kX11Coordinates,   {-4000, 12}},      // off the screen: as stored
+    {{20000, 31000},            kX11Coordinates,   {20000, 31000}},
+    {{31987, 32167},            kX11Coordinates,   {31987, 32167}},   // the last that fit
+    {{31988, 32168},            kX11Coordinates,   {31987, 32167}},
+    {{0, 32767},                kX11Coordinates,   {0, 32167}},
+    {{0, 40000},                kX11Coordinates,   {0, 32167}},
+    {{INT32_MAX, 0},            kX11Coordinates,   {31987, 0}},
+    {{0, INT32_MAX},            kX11Coordinates,   {0, 32167}},
+    {{-1, -1},                  kX11Coordinates,   {-1, -1}},         // $FFFFFFFF
+    {{-32768, -32768},          kX11Coordinates,   {-32768, -32768}},
+    {{-32769, INT32_MIN},       kX11Coordinates,   {-32768, -32768}},
+    {{INT32_MAX, INT32_MAX},    kInt32Coordinates, {INT32_MAX - 780, INT32_MAX - 600}},
+    {{INT32_MIN, 40000},        kInt32Coordinates, {INT32_MIN, 40000}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    EXPECT_EQ(BringIntoCoordinateRange(c.stored, 780, 600, c.range), c.brought)
+        << c.stored.left << ", " << c.stored.top;
+  }
+  // A window larger than the whole range starts at its lowest coordinate.
+  EXPECT_EQ(BringIntoCoordinateRange({5, 5}, 70000, 70000, kX11Coordinates),
+            (WindowPosition{-32768, -32768}));
+}
+
 TEST_F(BookmarksTest, WindowPositionDefaultsToCentredAndStoredValuesAreUsedUnchanged) {
   EXPECT_EQ(LoadWindowPosition(path_, {293, 84}), (WindowPosition{293, 84}));
   SaveWindowPosition(path_, {-4000, 12});

@@ -24,7 +24,7 @@ class QtRichTextViewTest : public testing::Test {
 
   Document Show(const std::string& bytes) {
     Document document = ParseDocument(bytes);
-    ShowDocument(edit_, document);
+    ShowDocument(edit_, document, 48);
     return document;
   }
 

@@ -12,10 +12,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "tests/app/as_ordinary_user.h"
+
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::AsOrdinaryUser;
 
 class TempDir {
  public:
@@ -203,22 +206,6 @@ TEST(SettingsFile, WritesKeepForeignLinesAndTheFilesLineEnds) {
   EXPECT_TRUE(again.ReadBool("Bookmarks", "FirstOccurrenceOfHRInK12HasBeenRead", false));
 }
 
-// Runs body as an ordinary user: root may write where the permissions say no. The body's result
-// comes back as the exit status of a child process.
-bool AsOrdinaryUser(const std::function<bool()>& body) {
-  if (::geteuid() != 0) {
-    return body();
-  }
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-    ::_exit(dropped && body() ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST(SettingsFile, ReadOnlyPlacesRaiseUnableToWriteAndKeepTheFile) {
   const TempDir dir;
   const std::string path = dir.File("locked.INI");
@@ -278,6 +265,99 @@ TEST(SettingsFile, WritesLeaveNoTemporaryFilesAndKeepThePermissions) {
   EXPECT_EQ(fs::status(path).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(ReadAll(path), "[Metrics]\nLeft=4\n");
+}
+
+// What lies at the settings path, and what reading and one write make of it.
+struct FaultCase {
+  const char* name;
+  std::function<void(const std::string& path)> make;  // puts something at the path
+  bool as_ordinary_user;                              // root could read what the mode forbids
+  std::int32_t left_read;                             // Metrics/Left, default -1
+  bool write_succeeds;                                // writing Metrics/Top=60
+  std::string content_after;                          // empty: not a regular file to compare
+};
+
+TEST(SettingsFile, ReadingNeverFailsAndAFileThatCannotBeReadIsNeverReplaced) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const auto file = [](std::string content,
+                       fs::perms perms = fs::perms::owner_read | fs::perms::owner_write) {
+    return [content, perms](const std::string& path) {
+      WriteAll(path, content);
+      fs::permissions(path, perms);
+    };
+  };
+  const auto all_may_write = fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all;
+  // clang-format off
+  const FaultCase cases[] = {
+    {"missing",              [](const std::string&) {},                              false, -1,  true,  "[Metrics]\nTop=60\n"},
+    {"empty",                file(""),                                               false, -1,  true,  "[Metrics]\nTop=60\n"},
+    {"a directory",          [](const std::string& p) { fs::create_directory(p); },  false, -1,  false, ""},
+    {"a fifo",               [](const std::string& p) { ::mkfifo(p.c_str(), 0666); }, false, -1,  false, ""},
+    {"a link to a device",   [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+                                                                                     false, -1,  false, ""},
+    {"write-only",           file("[Metrics]\nLeft=5\n", fs::perms::owner_write | fs::perms::others_write),
+                                                                                     true,  -1,  false, "[Metrics]\nLeft=5\n"},
+    {"BOM and CR LF",        file(bom + "[Metrics]\r\nLeft=100\r\nTop=50\r\n"),     false, 100, true,
+                             bom + "[Metrics]\r\nLeft=100\r\nTop=60\r\n"},
+    {"BOM and LF",           file(bom + "[metrics]\nLeft=7\n"),                      false, 7,   true,
+                             bom + "[metrics]\nLeft=7\nTop=60\n"},
+    {"BOM alone",            file(bom),                                              false, -1,  true,
+                             bom + "[Metrics]\nTop=60\n"},
+    {"CR LF, no last end",   file("[Metrics]\r\nLeft=3"),                            false, 3,   true,
+                             "[Metrics]\r\nLeft=3\r\nTop=60\r\n"},
+    {"binary junk",          file(std::string("\0\xFF[\n=\r\r\n", 8)),              false, -1,  true,
+                             std::string("\0\xFF[\n=\r\n[Metrics]\nTop=60\n", 24)},
+  };
+  // clang-format on
+  for (const FaultCase& c : cases) {
+    const TempDir dir;
+    fs::permissions(dir.path(), all_may_write);
+    const std::string path = dir.File("reader.INI");
+    c.make(path);
+    const auto check = [&c, &path] {
+      SettingsFile settings(path);
+      bool ok = settings.ReadInteger("Metrics", "Left", -1) == c.left_read;
+      try {
+        settings.WriteInteger("Metrics", "Top", 60);
+        ok = ok && c.write_succeeds;
+      } catch (const std::runtime_error& error) {
+        ok = ok && !c.write_succeeds && std::string(error.what()) == "Unable to write to " + path;
+      }
+      return ok;
+    };
+    EXPECT_TRUE(c.as_ordinary_user ? AsOrdinaryUser(check) : check()) << c.name;
+    if (!c.content_after.empty()) {
+      fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+      EXPECT_EQ(ReadAll(path), c.content_after) << c.name;
+    }
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) {
+      ++entries;
+    }
+    EXPECT_LE(entries, 1) << c.name << ": a temporary file was left";
+  }
+}
+
+TEST(SettingsFile, ALocationThatMakesItsFolderMakesItOnTheFirstWrite) {
+  const TempDir dir;
+  const std::string path = dir.File("config/quillon-reader/quillon-reader.INI");
+  SettingsFile file(SettingsLocation(path, true));
+  EXPECT_EQ(file.ReadInteger("Metrics", "Left", -1), -1);
+  EXPECT_FALSE(fs::exists(dir.File("config")));  // reading makes nothing
+  file.WriteInteger("Metrics", "Left", 9);
+  EXPECT_EQ(ReadAll(path), "[Metrics]\nLeft=9\n");
+  EXPECT_EQ(fs::status(dir.File("config/quillon-reader")).permissions(), fs::perms::owner_all);
+
+  // A file where a folder should be: the write is refused.
+  WriteAll(dir.File("blocked"), "");
+  const std::string blocked = dir.File("blocked/quillon-reader.INI");
+  SettingsFile refused(SettingsLocation(blocked, true));
+  try {
+    refused.WriteInteger("Metrics", "Left", 9);
+    FAIL() << "the write should have been refused";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + blocked);
+  }
 }
 
 }  // namespace

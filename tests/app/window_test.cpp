@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 
@@ -16,6 +21,7 @@
 #include "app/error_message.h"
 #include "app/quillon_talks_main.h"
 #include "app/settings_file.h"
+#include "document/document.h"
 #include "window_test_support.h"
 
 namespace quillon {
@@ -242,6 +248,42 @@ TEST_F(WindowTest, AMissingDocumentIsReportedAndTheViewIsEmpty) {
   ASSERT_EQ(::chdir(previous), 0);
 }
 
+// A document taller than the view can be laid out is cut where it surely fits at the largest font:
+// the window says so once it shows, and the view lays out at 48 points without end, below the
+// height where Qt's layout stops.
+TEST_F(WindowTest, ADocumentTooTallForTheViewIsCutAndSaysSo) {
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"empty lines", std::string(200000, '\n')},
+      {"wide letters",
+       [] {
+         std::string text;
+         for (int i = 0; i < 40000; ++i) {
+           text += std::string(60, 'W') + "\n";
+         }
+         return text;
+       }()},
+  };
+  for (const auto& c : cases) {
+    errors_.clear();
+    const auto window = Open(c.text);
+    QApplication::processEvents();
+    ASSERT_EQ(errors_.size(), 1) << c.name;
+    EXPECT_TRUE(errors_[0].startsWith("The document is too long to show whole")) << c.name;
+    const auto full_length = static_cast<std::int64_t>(ParseDocument(c.text).ViewText().size());
+    EXPECT_LT(window->View().TextLength(), full_length) << c.name;
+    for (int click = 0; click < 4; ++click) {
+      QTest::mouseClick(window->btnIncreaseFont, Qt::LeftButton);
+    }
+    ASSERT_EQ(window->riched->font().pointSize(), 48);
+    const double height = window->riched->document()->documentLayout()->documentSize().height();
+    EXPECT_LT(height, 8388607.0) << c.name;
+    EXPECT_GT(height, 8388607.0 / 3) << c.name;  // and not cut needlessly short
+  }
+}
+
 TEST(ErrorMessageText, APeriodFollowsALastCharacterThatSortsAfterIt) {
   // clang-format off
   const struct { const char* message; const char* shown; } cases[] = {
@@ -344,6 +386,59 @@ TEST_F(WindowTest, AnUnwritableSettingsFileIsReportedAndTheProgramGoesOn) {
   }
   // Closing could not store the position either; the rest of that step was skipped.
   EXPECT_EQ(errors_.size(), 2);
+}
+
+TEST_F(WindowTest, ASettingsPathThatCannotBeReadStillGivesTheWholeWindow) {
+  // What lies at the settings path; every case opens centred with the novel loaded.
+  struct Case {
+    const char* name;
+    std::string content;  // written as the file; empty: a directory
+    bool write_refused;
+  };
+  // clang-format off
+  const Case cases[] = {
+    {"a directory",             "",                                                  true},
+    {"a byte order mark, CR LF", "\xEF\xBB\xBF[Metrics]\r\nLeft=100\r\nTop=50\r\n",    false},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    settings_path_ = dir_.File(std::string("settings-") + (c.content.empty() ? "dir" : "bom"));
+    if (c.content.empty()) {
+      std::filesystem::create_directory(settings_path_);
+    } else {
+      dir_.Write(std::filesystem::path(settings_path_).filename().string(), c.content);
+    }
+    errors_.clear();
+    {
+      const auto window = Open();
+      EXPECT_TRUE(errors_.isEmpty()) << c.name << ": " << errors_.join('|').toStdString();
+      EXPECT_GT(window->View().TextLength(), 1000) << c.name;
+      if (c.content.empty()) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QSize outer = Scaled(0, 0, kOuterWidth, kOuterHeight).size();
+        const WindowPosition centred =
+            CentredWindowPosition(screen.width(), screen.height(), outer.width(), outer.height());
+        EXPECT_EQ(window->pos(), QPoint(centred.left, centred.top)) << c.name;
+      } else {
+        EXPECT_EQ(window->pos(), QPoint(100, 50)) << c.name;
+      }
+      QTest::mouseClick(window->btnSetBookmark, Qt::LeftButton);
+      QTest::mouseClick(window->btnGoToBookmark, Qt::LeftButton);
+    }
+    const QString refused = QString::fromStdString("Unable to write to " + settings_path_ + ".");
+    // Refused: Set Bookmark and the close; Go To Bookmark reads the defaults without a word.
+    const QStringList expected = c.write_refused ? QStringList{refused, refused} : QStringList();
+    EXPECT_EQ(errors_, expected) << c.name;
+    if (!c.write_refused) {
+      const SettingsFile file(settings_path_);
+      EXPECT_EQ(file.ReadInteger("Metrics", "Left", -1), 100);
+      EXPECT_EQ(file.ReadString("Bookmarks", "Cursor"), "0");
+      std::ifstream in(settings_path_, std::ios::binary);
+      const std::string content{std::istreambuf_iterator<char>(in), {}};
+      EXPECT_EQ(content.find("[Metrics]"), content.rfind("[Metrics]")) << "one section";
+      EXPECT_TRUE(content.starts_with("\xEF\xBB\xBF[Metrics]\r\n")) << content;
+    }
+  }
 }
 
 TEST_F(WindowTest, AfterFontSizeTheSameLineShowsOtherTextButCursorKeepsItsCharacter) {

@@ -1,6 +1,8 @@
-// Loading the novel: a 1 MB rich-text document of the kind a word processor writes.
+// Loading the novel: a 1 MB rich-text document of the kind a word processor writes, plain text,
+// and files of nothing but line ends, whose paragraphs cost the most per byte.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 
 #include "document/document.h"
@@ -62,5 +64,31 @@ void BM_ParsePlainText1MB(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ParsePlainText1MB)->Unit(benchmark::kMillisecond);
+
+// 4 MB of empty lines: the loader holds a few bytes per paragraph, not an object each.
+void BM_ParseEmptyLines4MB(benchmark::State& state) {
+  const std::string text(4 << 20, '\n');
+  for (auto _ : state) {
+    const quillon::Document document = quillon::ParseDocument(text);
+    benchmark::DoNotOptimize(document.ViewText());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ParseEmptyLines4MB)->Unit(benchmark::kMillisecond);
+
+// The same in rich text: a paragraph mark after another.
+void BM_ParseRichTextParagraphMarks4MB(benchmark::State& state) {
+  std::string rtf = "{\\rtf1 ";
+  while (rtf.size() < (4 << 20)) {
+    rtf += "\\par\n";
+  }
+  rtf += "}";
+  for (auto _ : state) {
+    const quillon::Document document = quillon::ParseDocument(rtf);
+    benchmark::DoNotOptimize(document.ViewText());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rtf.size()));
+}
+BENCHMARK(BM_ParseRichTextParagraphMarks4MB)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,14 +1,18 @@
-// Line fetching, the pronunciation pipeline and the whole reading loop over large documents.
+// Line fetching, the pronunciation pipeline, the whole reading loop over large documents, and one
+// line of many sentences (which must cost in proportion to its length).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "pronunciation/pronunciation_pipeline.h"
 #include "reading/line_fetcher.h"
 #include "reading/memory_view.h"
 #include "reading/reader_state.h"
 #include "reading/reading_loop.h"
+#include "reading/sentence_splitter.h"
 #include "speech/recording_voice.h"
 #include "voices/voice_profiles.h"
 
@@ -90,6 +94,52 @@ void BM_ReadingLoopWholeDocument(benchmark::State& bench) {
       benchmark::Counter(static_cast<double>(sentences), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_ReadingLoopWholeDocument)->Unit(benchmark::kMillisecond);
+
+// One line of `sentences` short sentences, as a document with the end marker after it.
+std::string LongLine(std::int64_t sentences) {
+  std::string text;
+  for (std::int64_t i = 1; i <= sentences; ++i) {
+    text += "Sentence number " + std::to_string(i) + " is here. ";
+  }
+  text += "\r\n~~~\r\n";
+  return text;
+}
+
+// The splitter alone, cutting every sentence off the line as the reading loop does.
+void BM_SplitLongLine(benchmark::State& bench) {
+  const std::string line = LongLine(bench.range(0));
+  for (auto _ : bench) {
+    SentenceSplitter splitter(line);
+    std::string_view rest = line;
+    while (!rest.empty()) {
+      const std::string sentence = splitter.FirstSentence(rest);
+      rest.remove_prefix(std::min(rest.size(), sentence.size() + 1));
+    }
+  }
+  bench.SetComplexityN(bench.range(0));
+}
+BENCHMARK(BM_SplitLongLine)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// The whole loop over the line: framing, rewriting and "speaking" every sentence.
+void BM_ReadingLoopLongLine(benchmark::State& bench) {
+  MemoryView view(LongLine(bench.range(0)));
+  for (auto _ : bench) {
+    view.SetSelection(0, 0);
+    ReaderState state;
+    RecordingVoice voice;
+    RunReadingLoop(view, voice, state, [] {});
+  }
+  bench.SetComplexityN(bench.range(0));
+}
+BENCHMARK(BM_ReadingLoopLongLine)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 }  // namespace quillon

@@ -28,11 +28,20 @@ std::string ReadFile(const std::string& path) {
 
 std::vector<std::string> ParagraphTexts(const Document& document) {
   std::vector<std::string> texts;
-  for (const Paragraph& p : document.paragraphs) {
-    texts.push_back(p.TextUtf8());
+  for (const Paragraph& p : document) {
+    texts.emplace_back(p.text_utf8);
   }
   return texts;
 }
+
+}  // namespace
+
+void PrintTo(const Paragraph& p, std::ostream* os) {
+  *os << "{\"" << p.text_utf8 << "\", " << p.runs.size() << " runs, alignment "
+      << static_cast<int>(p.alignment) << "}";
+}
+
+namespace {
 
 std::string Rtf(const std::string& body) {
   return "{\\rtf1\\ansi " + body + "}";
@@ -128,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(BadRichText, DocumentText, testing::Values(
 TEST(DocumentFormat, KeepsCharacterFormattingInRuns) {
   const Document d = ParseDocument(
       Rtf("\\fs20 a{\\b b{\\i c}}{\\ul d\\ulnone e}{\\fs48 f}\\b g\\plain h\\b i\\b0 j"));
-  ASSERT_EQ(d.paragraphs.size(), 1u);
+  ASSERT_EQ(d.ParagraphCount(), 1u);
   const auto f = [](bool b, bool i, bool u, int size) { return TextFormat{b, i, u, size}; };
   const std::vector<TextRun> expected = {
       {"a", f(false, false, false, 20)}, {"b", f(true, false, false, 20)},
@@ -137,13 +146,13 @@ TEST(DocumentFormat, KeepsCharacterFormattingInRuns) {
       {"g", f(true, false, false, 20)},  {"h", f(false, false, false, 0)},
       {"i", f(true, false, false, 0)},   {"j", f(false, false, false, 0)},
   };
-  EXPECT_EQ(d.paragraphs[0].runs, expected);
+  EXPECT_EQ(d.ParagraphAt(0).runs, expected);
 }
 
 TEST(DocumentFormat, MergesRunsOfEqualFormat) {
   const Document d = ParseDocument(Rtf("{\\b a}{\\b b}c{\\i}d"));
-  ASSERT_EQ(d.paragraphs.size(), 1u);
-  EXPECT_EQ(d.paragraphs[0].runs,
+  ASSERT_EQ(d.ParagraphCount(), 1u);
+  EXPECT_EQ(d.ParagraphAt(0).runs,
             (std::vector<TextRun>{{"ab", {true, false, false, 0}}, {"cd", {}}}));
 }
 
@@ -152,12 +161,54 @@ TEST(DocumentFormat, AlignmentIsTheOneInForceAtTheParagraphsEnd) {
       ParseDocument(Rtf("\\qc a\\par\\pard b\\qr\\par\\qj c\\line d\\par\\pard{\\qc e}\\par"
                         "\\pard\\qc f\\plain\\par"));
   std::vector<Alignment> alignments;
-  for (const Paragraph& p : d.paragraphs) {
+  for (const Paragraph& p : d) {
     alignments.push_back(p.alignment);
   }
   using enum Alignment;
   EXPECT_EQ(alignments,
             (std::vector<Alignment>{Center, Right, Justify, Justify, Left, Center, Center}));
+}
+
+// Formats and alignments carry on over paragraph breaks; each paragraph gets its own runs.
+TEST(DocumentFormat, RunsAndAlignmentsAcrossParagraphs) {
+  const Document d = ParseDocument(Rtf("{\\b a\\par b}c\\par\\par\\qc{\\i d\\par\\pard e}\\par"));
+  const TextFormat bold{true, false, false, 0};
+  const TextFormat italic{false, true, false, 0};
+  const std::vector<Paragraph> expected = {
+      {"a", {{"a", bold}}, Alignment::Left},
+      {"bc", {{"b", bold}, {"c", {}}}, Alignment::Left},
+      {"", {}, Alignment::Left},
+      {"d", {{"d", italic}}, Alignment::Center},
+      {"e", {{"e", italic}}, Alignment::Center},  // the group's end brings its alignment back
+      {"", {}, Alignment::Center},
+  };
+  EXPECT_EQ(std::vector<Paragraph>(d.begin(), d.end()), expected);
+}
+
+// A paragraph asked for by its index is the one a walk reaches, on either side of every place
+// the document keeps a paragraph's start.
+TEST(DocumentFormat, ParagraphAtIsWhatTheWalkReaches) {
+  std::string plain;
+  std::string rich = "{\\rtf1 ";
+  for (int i = 0; i < 700; ++i) {
+    const std::string text = i % 3 == 0 ? "" : std::to_string(i);
+    plain += text + (i % 2 == 0 ? "\r\n" : "\n");
+    rich +=
+        (i % 5 == 0 ? "\\qc " : "\\pard ") + (i % 7 == 0 ? "{\\b " + text + "}" : text) + "\\par ";
+  }
+  rich += "}";
+  for (const std::string& input : {plain, rich}) {
+    const Document d = ParseDocument(input);
+    ASSERT_EQ(d.ParagraphCount(), 701u);
+    std::size_t index = 0;
+    for (const Paragraph& p : d) {
+      ASSERT_EQ(d.ParagraphAt(index), p) << "paragraph " << index;
+      ++index;
+    }
+    EXPECT_EQ(index, d.ParagraphCount());
+    EXPECT_THROW(d.ParagraphAt(100000), std::out_of_range);
+  }
+  EXPECT_EQ(ParseDocument("").begin(), ParseDocument("").end());
 }
 
 TEST(DocumentView, ViewTextIsWindows1252WithCrLf) {
@@ -242,22 +293,22 @@ TEST(LibreOfficeSample, TextEqualsLibreOfficesTextExport) {
 
 TEST(LibreOfficeSample, KeepsFormattingAndTheEnginesText) {
   const Document d = LoadDocument(kDataDir + "sample.rtf");
-  ASSERT_GE(d.paragraphs.size(), 3u);
-  const Paragraph& heading = d.paragraphs[0];
+  ASSERT_GE(d.ParagraphCount(), 3u);
+  const Paragraph heading = d.ParagraphAt(0);
   EXPECT_EQ(heading.alignment, Alignment::Center);
   ASSERT_EQ(heading.runs.size(), 1u);
   EXPECT_TRUE(heading.runs[0].format.bold);
   EXPECT_EQ(heading.runs[0].format.font_half_points, 32);
 
-  const Paragraph& second = d.paragraphs[1];
+  const Paragraph second = d.ParagraphAt(1);
   EXPECT_EQ(second.alignment, Alignment::Justify);
   std::vector<std::string> bold, italic;
   for (const TextRun& run : second.runs) {
     if (run.format.bold) {
-      bold.push_back(run.text_utf8);
+      bold.emplace_back(run.text_utf8);
     }
     if (run.format.italic) {
-      italic.push_back(run.text_utf8);
+      italic.emplace_back(run.text_utf8);
     }
   }
   EXPECT_EQ(bold, std::vector<std::string>{"Tuesday"});
@@ -305,10 +356,10 @@ TEST(BadInput, DeepNestingKeepsTheFormattingItCan) {
   input.append(kDepth, '}');
   input += "b\\par c}";
   const Document d = ParseDocument(input);
-  ASSERT_EQ(d.paragraphs.size(), 2u);
-  EXPECT_EQ(d.paragraphs[0].runs,
+  ASSERT_EQ(d.ParagraphCount(), 2u);
+  EXPECT_EQ(d.ParagraphAt(0).runs,
             (std::vector<TextRun>{{"a", {}}, {"deep", {true, false, false, 0}}, {"b", {}}}));
-  EXPECT_EQ(d.paragraphs[1].TextUtf8(), "c");
+  EXPECT_EQ(d.ParagraphAt(1).text_utf8, "c");
 }
 
 TEST(BadInput, DeepNestingUnclosedAndInsideDestinations) {
@@ -328,7 +379,7 @@ TEST(BadInput, FiftyMegabyteDocumentLoadsWhole) {
   const std::string body = sample.substr(body_start, body_end - body_start);
   // The sample ends with a paragraph mark: its last paragraph is empty, and in the big document
   // it is the start of the next copy's first paragraph.
-  const std::size_t sample_paragraphs = ParseDocument(sample).paragraphs.size() - 1;
+  const std::size_t sample_paragraphs = ParseDocument(sample).ParagraphCount() - 1;
 
   std::string big = sample.substr(0, body_start);
   std::size_t copies = 0;
@@ -337,9 +388,9 @@ TEST(BadInput, FiftyMegabyteDocumentLoadsWhole) {
   }
   big += "}";
   const Document d = ParseDocument(big);
-  ASSERT_EQ(d.paragraphs.size(), copies * sample_paragraphs + 1);
-  EXPECT_EQ(d.paragraphs[d.paragraphs.size() - 2].TextUtf8(), "~~~");
-  EXPECT_TRUE(d.paragraphs.back().runs.empty());
+  ASSERT_EQ(d.ParagraphCount(), copies * sample_paragraphs + 1);
+  EXPECT_EQ(d.ParagraphAt(d.ParagraphCount() - 2).text_utf8, "~~~");
+  EXPECT_TRUE(d.ParagraphAt(d.ParagraphCount() - 1).runs.empty());
 }
 
 }  // namespace

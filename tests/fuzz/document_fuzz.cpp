@@ -1,4 +1,4 @@
-// Any bytes load as a document without a crash, and the view text agrees with the paragraphs.
+// Any bytes load as a document without a crash; its paragraphs, runs, text and view text agree.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,24 +7,40 @@
 
 #include "document/document.h"
 
+namespace {
+
+void Check(bool holds) {
+  if (!holds) {
+    std::abort();
+  }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const quillon::Document document = quillon::ParseDocument(bytes);
   std::size_t text_bytes = 0;
-  for (const quillon::Paragraph& paragraph : document.paragraphs) {
+  std::size_t index = 0;
+  std::string joined;
+  for (const quillon::Paragraph& paragraph : document) {
+    std::string runs;
     for (const quillon::TextRun& run : paragraph.runs) {
       // Runs are never empty and never hold a line break.
-      if (run.text_utf8.empty() || run.text_utf8.find_first_of("\r\n") != std::string::npos) {
-        std::abort();
-      }
+      Check(!run.text_utf8.empty() && run.text_utf8.find_first_of("\r\n") == std::string::npos);
       text_bytes += run.text_utf8.size();
+      runs += run.text_utf8;
     }
+    // The runs make up the paragraph, which is the one its index gives.
+    Check(runs == paragraph.text_utf8);
+    Check(document.ParagraphAt(index) == paragraph);
+    joined += (index > 0 ? "\n" : "") + runs;
+    ++index;
   }
+  Check(index == document.ParagraphCount() && joined == document.TextUtf8());
   // A character is one byte in the view and at least one in UTF-8; each break adds CR LF.
   const std::string view = document.ViewText();
-  const std::size_t breaks = document.paragraphs.empty() ? 0 : document.paragraphs.size() - 1;
-  if (view.size() > text_bytes + 2 * breaks) {
-    std::abort();
-  }
+  const std::size_t breaks = document.Empty() ? 0 : document.ParagraphCount() - 1;
+  Check(view.size() <= text_bytes + 2 * breaks);
   return 0;
 }

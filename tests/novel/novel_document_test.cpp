@@ -72,11 +72,11 @@ TEST(NovelDocument, SaysWhatTheSourceSaysWithItsFormatting) {
   const auto source = ReadSource();
   const Document document = LoadDocument(kDocument);
   // The generator ends the document with one blank paragraph after the end marker.
-  ASSERT_GE(document.paragraphs.size(), source.size());
+  ASSERT_GE(document.ParagraphCount(), source.size());
   for (std::size_t i = 0; i < source.size(); ++i) {
     const auto& want = source[i];
-    const auto& got = document.paragraphs[i];
-    ASSERT_EQ(got.TextUtf8(), want.text) << want.where;
+    const Paragraph got = document.ParagraphAt(i);
+    ASSERT_EQ(got.text_utf8, want.text) << want.where;
     EXPECT_EQ(got.alignment == Alignment::Center, want.centred) << want.where;
     const bool bold = std::any_of(got.runs.begin(), got.runs.end(),
                                   [](const TextRun& r) { return r.format.bold; });
@@ -85,8 +85,8 @@ TEST(NovelDocument, SaysWhatTheSourceSaysWithItsFormatting) {
     EXPECT_EQ(bold, want.heading) << want.where;
     EXPECT_EQ(italic, want.has_italics) << want.where;
   }
-  for (std::size_t i = source.size(); i < document.paragraphs.size(); ++i) {
-    EXPECT_TRUE(document.paragraphs[i].runs.empty()) << "paragraph " << i;
+  for (std::size_t i = source.size(); i < document.ParagraphCount(); ++i) {
+    EXPECT_TRUE(document.ParagraphAt(i).runs.empty()) << "paragraph " << i;
   }
 }
 

@@ -70,23 +70,23 @@ TEST(NovelRtf, MarkupBecomesFormattingAndSpeakerMarksBecomeRows) {
   // Title, five chapter lines (the comment dropped), then only blank paragraphs: the generator
   // writes one after the end marker, so its line ends with a break whatever the reader makes of
   // the document's last paragraph mark.
-  ASSERT_GE(document.paragraphs.size(), 8u);
-  EXPECT_EQ(document.paragraphs[0].TextUtf8(), "A Title");
-  EXPECT_TRUE(document.paragraphs[0].runs[0].format.bold);
-  EXPECT_EQ(document.paragraphs[1].alignment, Alignment::Center);
-  EXPECT_EQ(document.paragraphs[2].alignment, Alignment::Center);
-  EXPECT_FALSE(document.paragraphs[2].runs[0].format.bold);
-  const auto& dialogue = document.paragraphs[3];
-  EXPECT_EQ(dialogue.TextUtf8(), "\"Hello,\" said Mary in {braces} with a \\ backslash.");
+  ASSERT_GE(document.ParagraphCount(), 8u);
+  EXPECT_EQ(document.ParagraphAt(0).text_utf8, "A Title");
+  EXPECT_TRUE(document.ParagraphAt(0).runs[0].format.bold);
+  EXPECT_EQ(document.ParagraphAt(1).alignment, Alignment::Center);
+  EXPECT_EQ(document.ParagraphAt(2).alignment, Alignment::Center);
+  EXPECT_FALSE(document.ParagraphAt(2).runs[0].format.bold);
+  const Paragraph dialogue = document.ParagraphAt(3);
+  EXPECT_EQ(dialogue.text_utf8, "\"Hello,\" said Mary in {braces} with a \\ backslash.");
   EXPECT_EQ(dialogue.alignment, Alignment::Left);
   ASSERT_EQ(dialogue.runs.size(), 3u);
   EXPECT_TRUE(dialogue.runs[1].format.italic);
   EXPECT_EQ(dialogue.runs[1].text_utf8, "Mary");
-  EXPECT_EQ(document.paragraphs[4].TextUtf8(), "\"Wait\xE2\x80\xA6\" caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_TRUE(document.paragraphs[5].runs.empty());
-  EXPECT_EQ(document.paragraphs[6].TextUtf8(), "~~~");
-  for (std::size_t i = 7; i < document.paragraphs.size(); ++i) {
-    EXPECT_TRUE(document.paragraphs[i].runs.empty()) << "paragraph " << i;
+  EXPECT_EQ(document.ParagraphAt(4).text_utf8, "\"Wait\xE2\x80\xA6\" caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_TRUE(document.ParagraphAt(5).runs.empty());
+  EXPECT_EQ(document.ParagraphAt(6).text_utf8, "~~~");
+  for (std::size_t i = 7; i < document.ParagraphCount(); ++i) {
+    EXPECT_TRUE(document.ParagraphAt(i).runs.empty()) << "paragraph " << i;
   }
   EXPECT_NE(document.ViewText().find("\r\n~~~\r\n"), std::string::npos);
   EXPECT_EQ(run.speakers, "# paragraph\tvoice\tsource\n3\t2\t01.txt:4\n4\t17\t01.txt:5\n");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -20,6 +21,7 @@ const PronunciationRule kRules[] = {
   {7,  {},      {},     {},          {{{"H.R.", "H R"}}}, ReplaceMode::All, RuleEffect::FlagRow},
   {8,  {"you and I", "you or I", "you I"}, {}, {},
        {{{"you and I", "A"}, {"you or I", "B"}, {"you I", "C"}}}},
+  {9,  {"Oh, no!"}, {}, {},          {{{"oh no", "<e>oh no</e>"}}}},
 };
 // clang-format on
 
@@ -89,6 +91,101 @@ TEST(PronunciationPipeline, FlagRow) {
   other.CurrentChapter = 5;
   const std::string longer = hit + "!";
   EXPECT_EQ(Pronounce(longer, other), longer) << "length must be exactly 48";
+}
+
+// What an observer was told about one rule.
+struct Told {
+  int row;
+  std::string before;
+  std::string after;
+  int alternative = 1;
+  FlagRowOutcome flag = FlagRowOutcome::None;
+
+  bool operator==(const Told&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Told& told) {
+  return out << "{row " << told.row << ", \"" << told.before << "\" -> \"" << told.after
+             << "\", alternative " << told.alternative << ", flag " << static_cast<int>(told.flag)
+             << "}";
+}
+
+class Recorder final : public RuleObserver {
+ public:
+  void OnRuleApplied(const RuleApplication& application) override {
+    told.push_back({application.rule.row, std::string(application.before),
+                    std::string(application.after), application.alternative, application.flag});
+  }
+  std::vector<Told> told;
+};
+
+TEST(PronunciationPipeline, TheObserverIsToldEveryRowWhoseGuardHeld) {
+  const std::string hit = std::string(38, 'x') + "HR H.R. ye";
+  const std::string hit_rewritten = std::string(38, 'x') + "HR H R ye";
+  using F = FlagRowOutcome;
+  struct Case {
+    const char* what;
+    std::string sentence;
+    std::int32_t chapter;
+    bool flag;
+    std::vector<Told> expected;
+  } const cases[] = {
+      {"no guard holds", "nothing here", 1, false, {}},
+      {"each row sees what the earlier left",
+       "a--b cr--",
+       1,
+       false,
+       {{5, "a--b cr--", "a--b kruh "}}},
+      {"chapter effect first, then the rewrite; a later row in the new chapter",
+       "cotton in Miami",
+       29,
+       false,
+       {{6, "cotton in Miami", "cot ton in Miami"}, {3, "cot ton in Miami", "cot ton in me uhmi"}}},
+      {"guard holds, search absent: before equals after",
+       "Oh, no!",
+       1,
+       false,
+       {{9, "Oh, no!", "Oh, no!"}}},
+      {"cascade's first alternative",
+       "you and Ivy or you I",
+       1,
+       false,
+       {{8, "you and Ivy or you I", "Avy or you I", 1}}},
+      {"cascade's third alternative", "just you I", 1, false, {{8, "just you I", "just C", 3}}},
+      {"mode first",
+       "Sound the alarm",
+       1,
+       false,
+       {{2, "Sound the alarm", "<v>Sound</v> the alarm"}}},
+      {"flag row sets the flag in chapter 12", hit, 12, false, {{7, hit, hit, 1, F::SetFlag}}},
+      {"flag row rewrites once the flag is set",
+       hit,
+       12,
+       true,
+       {{7, hit, hit_rewritten, 1, F::Rewrote}}},
+      {"flag row in chapter 13", hit, 13, false, {{7, hit, hit, 1, F::Ignored}}},
+      {"flag row elsewhere", hit, 5, false, {{7, hit, hit_rewritten, 1, F::Rewrote}}},
+      {"flag row needs its length", hit + "!", 5, false, {}},
+  };
+  for (const Case& c : cases) {
+    ReaderState with_observer;
+    with_observer.CurrentChapter = c.chapter;
+    with_observer.FirstOccurrenceOfHRInK12HasBeenRead = c.flag;
+    ReaderState without = with_observer;
+    Recorder recorder;
+    const std::string result =
+        ApplyPronunciationRules(c.sentence, with_observer, kRules, &recorder);
+    EXPECT_EQ(recorder.told, c.expected) << c.what;
+    // Observed or not, the pipeline does the same.
+    EXPECT_EQ(result, ApplyPronunciationRules(c.sentence, without, kRules)) << c.what;
+    EXPECT_EQ(with_observer.CurrentChapter, without.CurrentChapter) << c.what;
+    EXPECT_EQ(with_observer.FirstOccurrenceOfHRInK12HasBeenRead,
+              without.FirstOccurrenceOfHRInK12HasBeenRead)
+        << c.what;
+    if (!c.expected.empty()) {
+      EXPECT_EQ(c.expected.back().after, result) << c.what;
+    }
+  }
 }
 
 }  // namespace

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <numeric>
+#include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -99,6 +104,41 @@ TEST(MemoryView, OneDisplayLinePerParagraphAndTheCaretIsScrolledIntoView) {
   EXPECT_EQ(view.FirstVisibleLine(), 0);
   EXPECT_EQ(view.SelectionStart(), 0);
   EXPECT_EQ(view.DisplayLineCount(), 1);
+}
+
+// The line index keeps a count per block of text and the last position asked about: any order of
+// questions, across blocks and with every kind of line end, gets the paragraph count before it.
+TEST(MemoryView, DisplayLineOfAnyPositionInAnyOrder) {
+  std::mt19937 random(17);
+  const std::string_view pieces[] = {"a", "bcd", "\r\n", "\n", "\r", "\r\r\n", "\n\r"};
+  std::string text;
+  while (text.size() < 30000) {
+    text += pieces[random() % std::size(pieces)];
+  }
+  text += std::string(9000, 'x');                              // blocks without a line end
+  std::vector<std::int64_t> lines_before(text.size() + 1, 0);  // counted the slow way
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool ends =
+        text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+    lines_before[i + 1] = lines_before[i] + (ends ? 1 : 0);
+  }
+  const auto expected_line = [&](std::size_t position) { return lines_before[position]; };
+  const MemoryView view(text);
+  EXPECT_EQ(view.DisplayLineCount(), expected_line(text.size()) + 1);
+  std::vector<std::size_t> forward(text.size() + 1);
+  std::iota(forward.begin(), forward.end(), 0);
+  std::vector<std::size_t> shuffled = forward;
+  std::shuffle(shuffled.begin(), shuffled.end(), random);
+  std::vector<std::size_t> backward(forward.rbegin(), forward.rend());
+  for (const auto* order : {&forward, &backward, &shuffled}) {
+    std::int64_t wrong = 0;
+    for (const std::size_t position : *order) {
+      wrong += view.DisplayLineOf(static_cast<std::int64_t>(position)) != expected_line(position);
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+  EXPECT_EQ(view.DisplayLineOf(-5), 0);
+  EXPECT_EQ(view.DisplayLineOf(1 << 30), view.DisplayLineCount() - 1);
 }
 
 }  // namespace

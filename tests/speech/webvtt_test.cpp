@@ -2,6 +2,7 @@
 #include "speech/webvtt.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -23,11 +24,8 @@ TEST(WebVtt, FormatsCuesInOrder) {
   EXPECT_EQ(FormatWebVtt({}), "WEBVTT\n");
 }
 
-TEST(SubtitleFile, CuesSpanEachSentencesAudibleSamples) {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "quillon_subtitles_test.vtt";
-  SubtitleFile file;
-  file.Start(path.string());
+TEST(SubtitleTrack, CuesSpanEachSentencesAudibleSamples) {
+  SubtitleTrack track;
   const std::vector<std::int16_t> quiet(100, 0);
   std::vector<std::int16_t> sound(300, 0);
   sound[50] = 7;
@@ -42,26 +40,38 @@ TEST(SubtitleFile, CuesSpanEachSentencesAudibleSamples) {
   };
   // clang-format on
   for (const Sentence& sentence : sentences) {
-    file.StartSentence();
+    track.StartSentence();
     for (const auto& piece : sentence.pieces) {
-      file.Add(piece);
+      track.Add(piece);
     }
-    file.EndSentence(sentence.text, 100);
+    track.EndSentence(sentence.text, 100);
   }
-  ASSERT_EQ(file.Cues().size(), 2u);
-  EXPECT_DOUBLE_EQ(file.Cues()[0].start_seconds, 1.5);
-  EXPECT_DOUBLE_EQ(file.Cues()[0].end_seconds, 3.5);
-  EXPECT_EQ(file.Cues()[1].text, "Last.");
-  EXPECT_DOUBLE_EQ(file.Cues()[1].start_seconds, 11.5);
-  EXPECT_DOUBLE_EQ(file.Cues()[1].end_seconds, 13.5);
-  file.Finish();
+  const std::vector<SubtitleCue> cues = track.Take();
+  ASSERT_EQ(cues.size(), 2u);
+  EXPECT_DOUBLE_EQ(cues[0].start_seconds, 1.5);
+  EXPECT_DOUBLE_EQ(cues[0].end_seconds, 3.5);
+  EXPECT_EQ(cues[1].text, "Last.");
+  EXPECT_DOUBLE_EQ(cues[1].start_seconds, 11.5);
+  EXPECT_DOUBLE_EQ(cues[1].end_seconds, 13.5);
+  // The next file starts from its own beginning.
+  EXPECT_TRUE(track.Cues().empty());
+  track.StartSentence();
+  track.Add(sound);
+  track.EndSentence("Next file.", 100);
+  ASSERT_EQ(track.Cues().size(), 1u);
+  EXPECT_DOUBLE_EQ(track.Cues()[0].start_seconds, 0.5);
+}
+
+TEST(WebVtt, WritesTheFile) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("quillon_webvtt_" + std::to_string(getpid()));
+  const std::vector<SubtitleCue> cues = {{0.25, 1.0, "Hello."}};
+  WriteWebVtt(path.string(), cues);
   std::ifstream in(path);
   std::stringstream written;
   written << in.rdbuf();
-  EXPECT_EQ(written.str(), FormatWebVtt(file.Cues()));
+  EXPECT_EQ(written.str(), FormatWebVtt(cues));
   std::filesystem::remove(path);
-  file.Finish();  // written once: nothing more to do
-  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(WebVtt, UnwritablePathIsAnError) {

@@ -1,51 +1,21 @@
 // quillon-tool script, run as a program over documents written for the test.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "tests/tools/tool_runner.h"
 #include "tools/quillon-tool/script.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int exit_code = -1;
-  std::string out;
-};
-
-// Runs quillon-tool with the given arguments (already quoted for the shell); standard error is
-// kept in err_file.
-RunResult RunTool(const std::string& arguments, const fs::path& err_file) {
-  const std::string command = std::string("'") + QUILLON_BINARY_DIR + "/bin/quillon-tool' " +
-                              arguments + " 2>'" + err_file.string() + "'";
-  RunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return result;
-  }
-  std::array<char, 4096> buffer{};
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-    result.out.append(buffer.data(), got);
-  }
-  const int status = pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using quillon::tool::testing::ReadAll;
+using quillon::tool::testing::RunResult;
+using quillon::tool::testing::RunTool;
 
 class ScriptCommand : public ::testing::Test {
  protected:

@@ -5,16 +5,30 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
+
+#include "tools/quillon-tool/exit_codes.h"
 
 namespace quillon::tool {
 
-inline constexpr int kExitUsage = 64;
-
 void RegisterCommands(CLI::App& app, int& exit_code);
+
+// quillon-tool coverage DOCUMENT (coverage.h says what it prints). Returns 0, or kExitCannotOpen
+// with the message on err.
+int RunCoverageCommand(const std::string& document, std::ostream& out, std::ostream& err);
+
+// The DOCUMENT argument of the commands that read the novel.
+CLI::Option* AddDocumentArgument(CLI::App& command, std::string& document);
+
+// Flushes out and throws std::runtime_error("Could not write the WHAT.") when writing failed.
+void FinishWriting(std::ostream& out, const std::string& what);
 
 void AddSayCommand(CLI::App& app, int& exit_code);
 void AddScriptCommand(CLI::App& app, int& exit_code);
 void AddTablesCommand(CLI::App& app, int& exit_code);
 void AddRenderCommand(CLI::App& app, int& exit_code);
+void AddWhyCommand(CLI::App& app, int& exit_code);
+void AddCoverageCommand(CLI::App& app, int& exit_code);
 
 }  // namespace quillon::tool

@@ -1,5 +1,6 @@
 #include "tools/quillon-tool/document.h"
 
+#include <exception>
 #include <stdexcept>
 
 #include "document/document.h"
@@ -16,6 +17,15 @@ std::string LoadDocumentText(const std::string& path) {
       message += '.';
     }
     throw std::runtime_error(message);
+  }
+}
+
+std::optional<std::string> LoadDocumentTextOrSay(const std::string& path, std::ostream& err) {
+  try {
+    return LoadDocumentText(path);
+  } catch (const std::exception& e) {
+    err << e.what() << '\n';
+    return std::nullopt;
   }
 }
 

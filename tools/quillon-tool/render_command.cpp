@@ -1,23 +1,28 @@
 // quillon-tool render DOCUMENT --out DIR [--format wav|flac|ogg] [--start POS]
 //
 // An audiobook: the window's reading loop with a file voice, one file per chapter, each with its
-// subtitles (WebVTT, one cue per sentence) beside it. A new file
+// subtitles (WebVTT, one cue per sentence) beside it once it is complete. A new file
 // starts at each line that holds a chapter heading; text before the first heading has a file of
 // its own. espeak-ng runs on its one synthesis thread; encoding runs beside it on another, so
 // both cores work. The samples and their order are those of a plain sequential reading, so the
 // files are the same whichever way they are made.
+//
+// No file under a final name is ever partial: each is written under a temporary name and renamed
+// when complete. A failure, SIGINT or SIGTERM removes the files in progress, says which, tells what
+// was written, and exits 1, 130 or 143.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <exception>
 #include <filesystem>
+#include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -33,9 +38,13 @@
 #include "speech/espeak_synthesizer.h"
 #include "speech/markup_parser.h"
 #include "speech/webvtt.h"
+#include "tools/quillon-tool/audio_file_thread.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
+#include "tools/quillon-tool/pending_file.h"
+#include "tools/quillon-tool/render_report.h"
 #include "tools/quillon-tool/script.h"
+#include "tools/quillon-tool/stop_signals.h"
 
 namespace quillon::tool {
 namespace {
@@ -52,134 +61,29 @@ bool HoldsChapterHeading(std::string_view line) {
   return false;
 }
 
-// Writes audio files on a thread of its own: the synthesis thread hands over blocks of samples
-// and goes on. Blocks and file changes keep their order.
-class FileWriterThread {
- public:
-  FileWriterThread() : thread_([this] { Loop(); }) {}
-  ~FileWriterThread() {
-    try {
-      Finish();
-    } catch (...) {
-    }
-  }
-
-  void Open(std::string path, AudioFormat format, int rate) {
-    Push(Item{std::move(path), format, rate, {}, false});
-  }
-  void Write(std::span<const std::int16_t> samples) {
-    Push(Item{
-        {}, AudioFormat::Wav, 0, std::vector<std::int16_t>(samples.begin(), samples.end()), false});
-  }
-  void Close() { Push(Item{{}, AudioFormat::Wav, 0, {}, true}); }
-
-  // Waits for everything handed over; rethrows the writer's first error.
-  void Finish() {
-    {
-      std::unique_lock lock(mutex_);
-      if (!stopping_) {
-        stopping_ = true;
-        changed_.notify_all();
-      }
-    }
-    if (thread_.joinable()) {
-      thread_.join();
-    }
-    if (error_) {
-      std::rethrow_exception(std::exchange(error_, nullptr));
-    }
-  }
-
- private:
-  struct Item {
-    std::string path;  // open this file
-    AudioFormat format;
-    int rate;
-    std::vector<std::int16_t> samples;  // write these
-    bool close;                         // close the file
-  };
-
-  void Push(Item item) {
-    std::unique_lock lock(mutex_);
-    if (failed_) {
-      std::rethrow_exception(error_);
-    }
-    // A bounded queue: synthesis runs at most kQueuedSamples ahead of this file's encoding.
-    changed_.wait(lock, [this] { return queued_ < kQueuedSamples || failed_; });
-    if (failed_) {
-      std::rethrow_exception(error_);
-    }
-    queued_ += item.samples.size();
-    items_.push_back(std::move(item));
-    changed_.notify_all();
-  }
-
-  void Loop() {
-    std::unique_ptr<AudioFileWriter> file;
-    for (;;) {
-      Item item;
-      {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return stopping_ || !items_.empty(); });
-        if (items_.empty()) {
-          break;
-        }
-        item = std::move(items_.front());
-        items_.pop_front();
-        queued_ -= item.samples.size();
-        changed_.notify_all();
-      }
-      try {
-        if (!item.path.empty()) {
-          file = std::make_unique<AudioFileWriter>(item.path, item.format, item.rate);
-        } else if (item.close) {
-          if (file) {
-            file->Close();
-            file.reset();
-          }
-        } else if (file) {
-          file->Write(item.samples);
-        }
-      } catch (...) {
-        std::unique_lock lock(mutex_);
-        error_ = std::current_exception();
-        failed_ = true;
-        items_.clear();
-        queued_ = 0;
-        changed_.notify_all();
-        return;
-      }
-    }
-    if (file) {
-      try {
-        file->Close();
-      } catch (...) {
-        error_ = std::current_exception();
-      }
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  // About 25 minutes of audio at 22,050 Hz (32 MB) per writer.
-  static constexpr std::size_t kQueuedSamples = 16u << 20;
-  std::deque<Item> items_;
-  std::size_t queued_ = 0;
-  bool stopping_ = false;
-  bool failed_ = false;
-  std::exception_ptr error_;
-  std::thread thread_;
-};
-
 // The file voice of a rendering: each chapter's sentences go to a file of its own, made when its
 // first sentence is spoken. Files are encoded by `jobs` writers in turn, each file by one writer
-// from start to end, so a file's bytes do not depend on how many there are.
+// from start to end, so a file's bytes do not depend on how many there are. A file takes its name
+// only when it is complete; Abandon removes those in progress. A stop signal is noticed before
+// each sentence and while one is synthesised.
 class ChapterFilesVoice final : public SpeechVoice {
  public:
   ChapterFilesVoice(std::filesystem::path dir, AudioFormat format, unsigned jobs)
       : dir_(std::move(dir)), format_(format), rate_(EspeakSynthesizer::Instance().SampleRate()) {
     for (unsigned i = 0; i < std::max(jobs, 1u); ++i) {
-      writers_.push_back(std::make_unique<FileWriterThread>());
+      writers_.push_back(std::make_unique<AudioFileThread>(
+          [this](const std::string& path, std::uint64_t frames) {
+            {
+              std::lock_guard lock(report_mutex_);
+              completed_.push_back(path);
+              completed_frames_ += frames;
+            }
+            WriteSubtitles(path);
+          },
+          [this](const std::string& path) {
+            std::lock_guard lock(report_mutex_);
+            removed_.push_back(path);
+          }));
     }
   }
 
@@ -191,12 +95,13 @@ class ChapterFilesVoice final : public SpeechVoice {
   }
 
   void Speak(std::u16string_view text, unsigned flags) override {
+    StopSignals::ThrowIfStopRequested();
     const std::string markup = MarkupOfSpokenText(text, flags);
     const std::vector<SpeechStep> steps = TranslateSpeechMarkup(markup);
     if (!file_open_) {
       if (!files_.empty()) {
+        HandOverSubtitles();
         Writer().Close();
-        subtitles_.Finish();
       }
       char index[16];
       std::snprintf(index, sizeof index, "%02zu-", files_.size() + 1);
@@ -204,12 +109,12 @@ class ChapterFilesVoice final : public SpeechVoice {
           dir_ / (index + label_ + "." + std::string(AudioFormatExtension(format_)));
       files_.push_back(path.string());
       Writer().Open(path.string(), format_, rate_);
-      subtitles_.Start(std::filesystem::path(path).replace_extension(".vtt").string());
       file_open_ = true;
     }
-    FileWriterThread& writer = Writer();
+    AudioFileThread& writer = Writer();
     subtitles_.StartSentence();
     EspeakSynthesizer::Instance().Render(steps, [&](std::span<const std::int16_t> samples) {
+      StopSignals::ThrowIfStopRequested();
       writer.Write(samples);
       subtitles_.Add(samples);
       samples_ += samples.size();
@@ -217,17 +122,74 @@ class ChapterFilesVoice final : public SpeechVoice {
     subtitles_.EndSentence(Windows1252ToUtf8(PlainTextOfMarkup(markup)), rate_);
   }
 
+  // Waits for every file to be complete; rethrows the first error.
   void Finish() {
-    subtitles_.Finish();
+    if (!files_.empty()) {
+      HandOverSubtitles();
+    }
     for (auto& writer : writers_) {
       writer->Finish();
+    }
+    std::lock_guard lock(report_mutex_);
+    if (subtitles_error_) {
+      std::rethrow_exception(subtitles_error_);
+    }
+  }
+
+  // Stops every writer and removes the files not complete.
+  void Abandon() {
+    for (auto& writer : writers_) {
+      writer->Abandon();
     }
   }
 
   const std::vector<std::string>& Files() const { return files_; }
   double AudioSeconds() const { return static_cast<double>(samples_) / rate_; }
 
+  // The files that have their final names, and the audio in them.
+  std::size_t CompletedFiles() {
+    std::lock_guard lock(report_mutex_);
+    return completed_.size();
+  }
+  double CompletedSeconds() {
+    std::lock_guard lock(report_mutex_);
+    return static_cast<double>(completed_frames_) / rate_;
+  }
+  // The files begun and removed when they were not complete, in file order.
+  std::vector<std::string> RemovedFiles() {
+    std::lock_guard lock(report_mutex_);
+    std::vector<std::string> removed = removed_;
+    std::sort(removed.begin(), removed.end());
+    return removed;
+  }
+
  private:
+  // The cues of the file being written go with it; its writer writes them once it is complete.
+  void HandOverSubtitles() {
+    std::lock_guard lock(report_mutex_);
+    pending_subtitles_[files_.back()] = subtitles_.Take();
+  }
+  // On a writer's thread, for a file that has just taken its final name: its subtitles beside it,
+  // under a temporary name until whole. A failure is told by Finish.
+  void WriteSubtitles(const std::string& audio_path) {
+    std::vector<SubtitleCue> cues;
+    {
+      std::lock_guard lock(report_mutex_);
+      cues = std::move(pending_subtitles_[audio_path]);
+      pending_subtitles_.erase(audio_path);
+    }
+    try {
+      PendingFile file(std::filesystem::path(audio_path).replace_extension(".vtt"));
+      WriteWebVtt(file.TemporaryPath(), cues, file.FinalPath().string());
+      file.Commit();
+    } catch (...) {
+      std::lock_guard lock(report_mutex_);
+      if (!subtitles_error_) {
+        subtitles_error_ = std::current_exception();
+      }
+    }
+  }
+
   std::filesystem::path dir_;
   AudioFormat format_;
   int rate_;
@@ -235,18 +197,17 @@ class ChapterFilesVoice final : public SpeechVoice {
   bool file_open_ = false;
   std::vector<std::string> files_;
   std::uint64_t samples_ = 0;
-  std::vector<std::unique_ptr<FileWriterThread>> writers_;
-  SubtitleFile subtitles_;
+  std::mutex report_mutex_;  // the writers report here
+  std::vector<std::string> completed_;
+  std::uint64_t completed_frames_ = 0;
+  std::vector<std::string> removed_;
+  SubtitleTrack subtitles_;                                            // of the file being written
+  std::map<std::string, std::vector<SubtitleCue>> pending_subtitles_;  // by audio file
+  std::exception_ptr subtitles_error_;
+  std::vector<std::unique_ptr<AudioFileThread>> writers_;
 
-  FileWriterThread& Writer() { return *writers_[(files_.size() - 1) % writers_.size()]; }
+  AudioFileThread& Writer() { return *writers_[(files_.size() - 1) % writers_.size()]; }
 };
-
-std::string Clock(double seconds) {
-  const auto total = static_cast<long>(seconds + 0.5);
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-  return text;
-}
 
 struct RenderOptions {
   std::string document;
@@ -291,12 +252,15 @@ bool IsChapterFileName(std::string_view name) {
 }
 
 // Removes the chapter files of an earlier rendering from the folder, so that a shorter book or
-// another format leaves none behind. Nothing else in the folder is touched.
+// another format leaves none behind, and the temporary files of one that was killed. Nothing else
+// in the folder is touched.
 void RemoveEarlierChapterFiles(const std::filesystem::path& dir) {
   std::vector<std::filesystem::path> earlier;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    const std::optional<std::string> stands_for = FinalNameOfTemporary(name);
     if (entry.is_regular_file() && !entry.is_symlink() &&
-        IsChapterFileName(entry.path().filename().string())) {
+        (IsChapterFileName(name) || (stands_for && IsChapterFileName(*stands_for)))) {
       earlier.push_back(entry.path());
     }
   }
@@ -313,14 +277,11 @@ int RunRender(const RenderOptions& options) {
   if (!format) {
     throw std::runtime_error("Unknown audio format " + options.format + " (wav, flac or ogg).");
   }
-  std::string text;
-  try {
-    text = LoadDocumentText(options.document);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+  std::optional<std::string> text = LoadDocumentTextOrSay(options.document, std::cerr);
+  if (!text) {
     return kExitCannotOpen;
   }
-  MemoryView view(std::move(text));
+  MemoryView view(std::move(*text));
   view.SetSelection(options.start, 0);
   std::error_code error;
   std::filesystem::create_directories(options.out, error);
@@ -329,12 +290,33 @@ int RunRender(const RenderOptions& options) {
   }
   RemoveEarlierChapterFiles(options.out);
 
+  const StopSignals stop_signals;
   const auto started = std::chrono::steady_clock::now();
   ChapterFilesVoice voice(options.out, *format, options.jobs);
   ReaderState state;
   const bool progress = isatty(STDERR_FILENO) == 1;
   const double length = std::max<double>(1.0, static_cast<double>(view.TextLength()));
   auto last_progress = started;
+  const auto clear_progress = [progress] {
+    if (progress) {
+      std::fprintf(stderr, "\r%70s\r", "");
+    }
+  };
+  const auto summary = [&](std::size_t files, double audio) {
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "%s\n", RenderSummary(files, options.out, audio, wall).c_str());
+  };
+  // After a failure or a stop: the files not complete are removed, and what is there is told.
+  const auto abandon = [&](const std::string& why) {
+    voice.Abandon();
+    clear_progress();
+    std::fprintf(stderr, "%s\n", why.c_str());
+    for (const std::string& file : voice.RemovedFiles()) {
+      std::fprintf(stderr, "Removed, not complete: %s\n", file.c_str());
+    }
+    summary(voice.CompletedFiles(), voice.CompletedSeconds());
+  };
 
   ReadingOptions reading;
   reading.stop_at_end_of_text = true;
@@ -353,20 +335,19 @@ int RunRender(const RenderOptions& options) {
                    Clock(voice.AudioSeconds()).c_str());
     }
   };
-  RunReadingLoop(view, voice, state, {}, reading);
-  voice.Finish();
-
-  const double wall =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  if (progress) {
-    std::fprintf(stderr, "\r%70s\r", "");
+  try {
+    RunReadingLoop(view, voice, state, {}, reading);
+    voice.Finish();
+    StopSignals::ThrowIfStopRequested();  // a signal while the last files were finished
+  } catch (const StopRequested& stop) {
+    abandon(std::string(stop.what()) + ".");
+    return stop.ExitCode();
+  } catch (const std::exception& failure) {
+    abandon(failure.what());
+    return 1;
   }
-  const double audio = voice.AudioSeconds();
-  std::fprintf(stderr,
-               "%zu files in %s, %s of audio, wall time %.2f s, real-time factor %.5f (%.0f times "
-               "faster than real time)\n",
-               voice.Files().size(), options.out.c_str(), Clock(audio).c_str(), wall,
-               audio > 0 ? wall / audio : 0.0, wall > 0 ? audio / wall : 0.0);
+  clear_progress();
+  summary(voice.Files().size(), voice.AudioSeconds());
   return 0;
 }
 
@@ -376,9 +357,7 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<RenderOptions>();
   CLI::App* render = app.add_subcommand(
       "render", "Make an audiobook: read the document into audio files, one per chapter");
-  render
-      ->add_option("DOCUMENT", options->document, "The novel's document (rich text or plain text)")
-      ->required();
+  AddDocumentArgument(*render, options->document);
   render->add_option("--out", options->out, "Folder for the audio files")->required();
   render->add_option("--format", options->format, "wav, flac or ogg")
       ->check(CLI::IsMember({"wav", "flac", "ogg"}, CLI::ignore_case));

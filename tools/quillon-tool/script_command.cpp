@@ -1,70 +1,147 @@
-// quillon-tool script DOCUMENT [--start POS] [--chapter N] [--voice N] [--flag]
+// quillon-tool script DOCUMENT [--start POS] [--chapter N] [--voice N] [--flag] [--explain]
 //
-// L is the view position where the line being read starts, C and V the chapter and voice numbers
-// as the sentence is handed to the voice (nothing runs between framing and speaking here, so V is
-// also the voice it was framed in), T the marked-up text in UTF-8.
+// L is the view position where the line being read starts, C and V the chapter and current voice
+// numbers as the sentence is handed to the voice, T the marked-up text in UTF-8. V is the voice of
+// the line (or 1 after a narration passage); a sentence of narration in a line of dialogue is
+// still framed by the narrator's wrapper.
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "pronunciation/pronunciation_rule.h"
 #include "reading/encoding.h"
-#include "reading/memory_view.h"
-#include "reading/reader_state.h"
-#include "reading/reading_loop.h"
-#include "speech/recording_voice.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
+#include "tools/quillon-tool/explained_reading.h"
 #include "tools/quillon-tool/script.h"
+#include "voices/speaker_cue.h"
+#include "voices/speaker_name.h"
 
 namespace quillon::tool {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json SpeakerJson(const ReadLine& line, const SpokenSentence& sentence) {
+  using By = SpeakerDecision::By;
+  const SpeakerDecision& speaker = line.speaker;
+  Json object;
+  switch (speaker.by) {
+    case By::Cue:
+      object["by"] = "cue";
+      object["row"] = speaker.row;
+      object["cue"] = Windows1252ToUtf8(SpeakerCues()[speaker.row - 1].cue);
+      break;
+    case By::Name:
+      object["by"] = "name";
+      object["row"] = speaker.row;
+      object["name"] = Windows1252ToUtf8(SpeakerNames()[speaker.row - 1].name);
+      break;
+    case By::Previous:
+      object["by"] = "previous";
+      break;
+    case By::Narrator:
+      object["by"] = "narrator";
+      break;
+    case By::NotDetected:
+      object["by"] = "not detected";
+      break;
+  }
+  if (!sentence.passage.empty()) {
+    object["passage"] = Windows1252ToUtf8(sentence.passage);
+  }
+  return object;
+}
+
+const char* FlagName(FlagRowOutcome flag) {
+  switch (flag) {
+    case FlagRowOutcome::SetFlag:
+      return "set";
+    case FlagRowOutcome::Rewrote:
+      return "rewrote";
+    case FlagRowOutcome::Ignored:
+      return "ignored";
+    case FlagRowOutcome::None:
+      break;
+  }
+  return nullptr;
+}
+
+Json RulesJson(const SpokenSentence& sentence) {
+  const auto table = PronunciationRules();
+  Json rules = Json::array();
+  for (const AppliedRule& applied : sentence.rules) {
+    const PronunciationRule& rule = table[static_cast<std::size_t>(applied.row - 1)];
+    Json object = {{"row", applied.row},
+                   {"before", Windows1252ToUtf8(applied.before)},
+                   {"after", Windows1252ToUtf8(applied.after)}};
+    if (const char* flag = FlagName(applied.flag)) {
+      object["flag"] = flag;
+    }
+    if (!rule.rewrites[1].search.empty()) {
+      object["alternative"] = applied.alternative;
+    }
+    if (rule.effect == RuleEffect::SetsChapter99) {
+      object["sets_chapter"] = 99;
+    }
+    rules.push_back(std::move(object));
+  }
+  return rules;
+}
+
+class ScriptPrinter final : public ReadingListener {
+ public:
+  ScriptPrinter(std::ostream& out, bool explain) : out_(out), explain_(explain) {}
+
+  void OnSentence(const ReadLine& line, const SpokenSentence& sentence) override {
+    Json object;
+    object["line"] = line.start;
+    object["chapter"] = sentence.chapter;
+    object["voice"] = sentence.voice;
+    object["text"] = Windows1252ToUtf8(sentence.text);
+    if (explain_) {
+      object["speaker"] = SpeakerJson(line, sentence);
+      object["rules"] = RulesJson(sentence);
+    }
+    Print(object);
+  }
+
+  void Print(const Json& object) { out_ << object.dump() << '\n'; }
+
+ private:
+  std::ostream& out_;
+  bool explain_;
+};
+
+}  // namespace
 
 int RunScriptCommand(const ScriptOptions& options, std::ostream& out, std::ostream& err) {
-  std::string text;
-  try {
-    text = LoadDocumentText(options.document);
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
+  std::optional<std::string> text = LoadDocumentTextOrSay(options.document, err);
+  if (!text) {
     return kExitCannotOpen;
   }
-  const auto print = [&out](const nlohmann::ordered_json& object) { out << object.dump() << '\n'; };
-  MemoryView view(std::move(text));
-  view.SetSelection(options.start, 0);
-
-  ReaderState state;
-  state.CurrentChapter = options.chapter;
-  state.CurrentVoice = options.voice;
-  state.FirstOccurrenceOfHRInK12HasBeenRead = options.flag;
-
-  RecordingVoice voice([&](std::u16string_view spoken, unsigned) {
-    nlohmann::ordered_json object;
-    object["line"] = view.SelectionStart();
-    object["chapter"] = state.CurrentChapter;
-    object["voice"] = state.CurrentVoice;
-    object["text"] = Utf16ToUtf8(spoken);
-    print(object);
-  });
-
-  ReadingOptions reading;
-  reading.stop_at_end_of_text = true;
-  const ReadingEnd end = RunReadingLoop(view, voice, state, {}, reading);
-
-  nlohmann::ordered_json last;
-  if (end == ReadingEnd::EndMarker) {
+  ScriptPrinter printer(out, options.explain);
+  const ReadingResult result = ReadDocument(std::move(*text),
+                                            {.position = options.start,
+                                             .chapter = options.chapter,
+                                             .voice = options.voice,
+                                             .flag = options.flag},
+                                            options.explain, printer);
+  Json last;
+  if (result.end == ReadingEnd::EndMarker) {
     last["end"] = "marker";
-    last["line"] = view.SelectionStart();
+    last["line"] = result.end_line_start;
   } else {
     last["end"] = "eof";
   }
-  print(last);
-  out.flush();
-  if (!out) {
-    throw std::runtime_error("Could not write the script.");
-  }
+  printer.Print(last);
+  FinishWriting(out, "script");
   return 0;
 }
 
@@ -72,9 +149,7 @@ void AddScriptCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<ScriptOptions>();
   CLI::App* command = app.add_subcommand(
       "script", "Print, as JSON Lines, every sentence a reading would speak, without speaking it");
-  command
-      ->add_option("DOCUMENT", options->document, "The novel's document (rich text or plain text)")
-      ->required();
+  AddDocumentArgument(*command, options->document);
   command->add_option("--start", options->start, "View position of the caret to start at")
       ->check(CLI::Validator(
           [](const std::string& value) {
@@ -85,6 +160,9 @@ void AddScriptCommand(CLI::App& app, int& exit_code) {
   command->add_option("--voice", options->voice, "Current voice number at the start");
   command->add_flag("--flag", options->flag,
                     "The first H.R. of chapter 12 has been read (a pronunciation rule's flag)");
+  command->add_flag("--explain", options->explain,
+                    "Add to each sentence how its voice was decided (\"speaker\") and the rules "
+                    "that rewrote it (\"rules\")");
   command->callback(
       [options, &exit_code] { exit_code = RunScriptCommand(*options, std::cout, std::cerr); });
 }

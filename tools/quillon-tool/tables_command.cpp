@@ -75,10 +75,7 @@ int RunTablesCommand(std::string_view name, std::ostream& out, std::ostream& err
   for (const NamedTable& table : Tables()) {
     if (table.name == name) {
       table.print(out);
-      out.flush();
-      if (!out) {
-        throw std::runtime_error("Could not write the table '" + std::string(name) + "'.");
-      }
+      FinishWriting(out, "table '" + std::string(name) + "'");
       return 0;
     }
   }
