@@ -1,6 +1,7 @@
 #include "speech/espeak_input.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -12,14 +13,62 @@
 namespace quillon {
 namespace {
 
-// "$3,141,592.65" read as money: "3141592 dollars and 65 cents". Anything that is not an amount
-// after a dollar sign is left as it is.
-std::string SpellMoney(std::string_view text) {
-  std::string out;
+// Text with, for each byte, the markup it came from.
+struct SourcedText {
+  std::string text;
+  std::vector<MarkupSpan> sources;
+
+  SourcedText() = default;
+  SourcedText(std::string t, std::vector<MarkupSpan> s)
+      : text(std::move(t)), sources(std::move(s)) {}
+  // Text the translator adds: it stands on nothing of the markup.
+  explicit SourcedText(std::string_view added) : text(added), sources(added.size()) {}
+
+  void Append(std::string_view piece, MarkupSpan from) {
+    text.append(piece);
+    sources.insert(sources.end(), piece.size(), from);
+  }
+  void Append(const SourcedText& other) {
+    text += other.text;
+    sources.insert(sources.end(), other.sources.begin(), other.sources.end());
+  }
+  SourcedText Sub(std::size_t at, std::size_t n = std::string::npos) const {
+    n = std::min(n, text.size() - std::min(at, text.size()));
+    return SourcedText(
+        text.substr(at, n),
+        std::vector<MarkupSpan>(sources.begin() + static_cast<std::ptrdiff_t>(at),
+                                sources.begin() + static_cast<std::ptrdiff_t>(at + n)));
+  }
+  bool Blank() const { return TrimMarkupSpaces(text).empty(); }
+};
+
+// The span from the start of the first source to the end of the last one in [at, at + n).
+MarkupSpan Covering(const std::vector<MarkupSpan>& sources, std::size_t at, std::size_t n) {
+  MarkupSpan span;
+  for (std::size_t k = at; k < at + n && k < sources.size(); ++k) {
+    if (sources[k].empty()) {
+      continue;
+    }
+    if (span.empty()) {
+      span = sources[k];
+    } else {
+      span.begin = std::min(span.begin, sources[k].begin);
+      span.end = std::max(span.end, sources[k].end);
+    }
+  }
+  return span;
+}
+
+// "$3,141,592.65" read as money: "3141592 dollars and 65 cents", all of it standing on the
+// amount. Anything that is not an amount after a dollar sign is left as it is.
+SourcedText SpellMoney(const SourcedText& in) {
+  const std::string& text = in.text;
+  SourcedText out;
   std::size_t i = 0;
   while (i < text.size()) {
     if (text[i] != '$' || i + 1 >= text.size() || !IsAsciiDigit(text[i + 1])) {
-      out.push_back(text[i++]);
+      out.Append(std::string_view(&text[i], 1), in.sources[i]);
+      ++i;
       continue;
     }
     std::size_t j = i + 1;
@@ -41,47 +90,58 @@ std::string SpellMoney(std::string_view text) {
       const std::size_t first = digits.find_first_not_of('0');
       return first != std::string_view::npos && digits.substr(first) == "1";
     };
-    out += dollars;
-    out += is_one(dollars) ? " dollar" : " dollars";
+    std::string spelt = dollars;
+    spelt += is_one(dollars) ? " dollar" : " dollars";
     if (!cents.empty() && cents != "00") {
-      out += " and ";
-      out += cents[0] == '0' ? cents.substr(1) : cents;
-      out += is_one(cents) ? " cent" : " cents";
+      spelt += " and ";
+      spelt += cents[0] == '0' ? cents.substr(1) : cents;
+      spelt += is_one(cents) ? " cent" : " cents";
     }
+    out.Append(spelt, Covering(in.sources, i, j - i));
     i = j;
   }
   return out;
 }
 
-// Text for espeak-ng: characters that SSML or the phoneme input would read are escaped, control
-// characters (a NUL would end the string) become spaces. In UTF-8.
-std::string EscapeText(std::string_view text) {
-  std::string cleaned;
-  cleaned.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') {
-      cleaned.push_back(' ');
-    } else if (c == '[' && i + 1 < text.size() && text[i + 1] == '[') {
-      cleaned += "[ ";  // "[[" would start phoneme input
-    } else {
-      cleaned.push_back(c);
+// The UTF-8 form of each Windows-1252 byte.
+const std::array<std::string, 256>& Utf8OfByte() {
+  static const std::array<std::string, 256> table = [] {
+    std::array<std::string, 256> t;
+    for (int b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      t[static_cast<std::size_t>(b)] = Windows1252ToUtf8(std::string_view(&c, 1));
     }
-  }
-  std::string out;
-  for (char c : Windows1252ToUtf8(cleaned)) {
+    return t;
+  }();
+  return table;
+}
+
+// Text for espeak-ng: characters that SSML or the phoneme input would read are escaped, control
+// characters (a NUL would end the string) become spaces. In UTF-8; each character keeps its
+// source.
+SourcedText EscapeText(const SourcedText& in) {
+  SourcedText out;
+  const std::string& text = in.text;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') {
+      c = ' ';
+    } else if (c == '[' && i + 1 < text.size() && text[i + 1] == '[') {
+      out.Append("[ ", in.sources[i]);  // "[[" would start phoneme input
+      continue;
+    }
     switch (c) {
       case '&':
-        out += "&amp;";
+        out.Append("&amp;", in.sources[i]);
         break;
       case '<':
-        out += "&lt;";
+        out.Append("&lt;", in.sources[i]);
         break;
       case '>':
-        out += "&gt;";
+        out.Append("&gt;", in.sources[i]);
         break;
       default:
-        out.push_back(c);
+        out.Append(Utf8OfByte()[static_cast<unsigned char>(c)], in.sources[i]);
     }
   }
   return out;
@@ -93,39 +153,78 @@ std::string EscapeText(std::string_view text) {
 // read as "dot".
 class UtteranceWriter {
  public:
-  explicit UtteranceWriter(EspeakUtterance& utterance) : u_(utterance) { u_.ssml = "<speak>"; }
+  explicit UtteranceWriter(EspeakUtterance& utterance) : u_(utterance) {
+    Add(SourcedText("<speak>"));
+  }
 
   void Tag(const std::string& tag) {
     if (phonemes_at_) {
-      u_.ssml.replace(*phonemes_at_, phonemes_length_, phonemes_plain_);
-      phonemes_at_.reset();
-      --phoneme_groups_;
+      SpellOutPhonemes();
     }
-    u_.ssml += tag;
+    Add(SourcedText(tag));
   }
-  void Text(const std::string& escaped) {
-    if (escaped.find_first_not_of(" \t\n") != std::string::npos) {
-      phonemes_at_.reset();
+  // The mark of silence number `index`. espeak-ng reports no mark that stands right after a full
+  // stop, so there it goes before the full stop: the same quiet, as the pause after the full stop
+  // is quiet too, and the sentence stays one utterance.
+  void Mark(std::size_t index) {
+    const std::string tag = "<mark name=\"" + std::to_string(index) + "\"/>";
+    std::size_t cut = u_.ssml.size();
+    if (last_char_ == '.') {
+      // Back over the tags and spaces after the full stop (the run may be closed already), then
+      // over the full stops.
+      const std::string& ssml = u_.ssml;
+      while (cut > 0 && (ssml[cut - 1] == '>' || IsMarkupSpace(ssml[cut - 1]))) {
+        cut = ssml[cut - 1] == '>' ? ssml.rfind('<', cut - 1) : cut - 1;
+      }
+      while (cut > 0 && (ssml[cut - 1] == '.' || IsMarkupSpace(ssml[cut - 1]))) {
+        --cut;
+      }
     }
-    u_.ssml += escaped;
+    if (cut == u_.ssml.size()) {
+      Tag(tag);
+      return;
+    }
+    SourcedText stop(
+        u_.ssml.substr(cut),
+        std::vector<MarkupSpan>(u_.ssml_sources.begin() + static_cast<std::ptrdiff_t>(cut),
+                                u_.ssml_sources.end()));
+    u_.ssml.resize(cut);
+    u_.ssml_sources.resize(cut);
+    if (last_group_at_ && *last_group_at_ + phonemes_length_ == cut) {
+      phonemes_at_ = last_group_at_;  // phonemes right before a tag
+    }
+    Tag(tag);
+    Add(stop);
   }
-  void Phonemes(std::string_view phonemes, const std::string& plain_escaped) {
+  void Text(const SourcedText& escaped) {
+    const std::size_t last = escaped.text.find_last_not_of(" \t\n");
+    if (last != std::string::npos) {
+      phonemes_at_.reset();
+      last_char_ = escaped.text[last];
+    }
+    Add(escaped);
+  }
+  void Phonemes(std::string_view phonemes, const SourcedText& plain_escaped, MarkupSpan word) {
     Tag("");  // phonemes right after phonemes: the first group is spelt out
     const std::string group = "[[" + std::string(phonemes) + " ]]";
     phonemes_at_ = u_.ssml.size();
+    last_group_at_ = phonemes_at_;
     phonemes_length_ = group.size();
     phonemes_plain_ = plain_escaped;
     u_.ssml += group;
+    u_.ssml_sources.insert(u_.ssml_sources.end(), group.size(), word);
+    last_char_ = ']';
     ++phoneme_groups_;
   }
   // Punctuation taken from the start of the next run: it joins the last word, as a "." after a
   // space would be read as "dot".
-  void Punctuation(const std::string& escaped) {
-    if (escaped.empty()) {
+  void Punctuation(const SourcedText& escaped) {
+    if (escaped.text.empty()) {
       return;
     }
     while (!u_.ssml.empty() && u_.ssml.back() == ' ' && !phonemes_at_) {
       u_.ssml.pop_back();
+      u_.ssml_sources.pop_back();
     }
     Text(escaped);
   }
@@ -133,7 +232,7 @@ class UtteranceWriter {
   // punctuation mark after them, where it does no harm, instead of being spelt out.
   void EndPhonemes(std::string_view punctuation) {
     if (phonemes_at_) {
-      Text(std::string(punctuation));
+      Text(SourcedText(punctuation));
     }
   }
   void Finish() {
@@ -142,22 +241,41 @@ class UtteranceWriter {
   }
 
  private:
+  // The last phoneme group is given up for the plain word.
+  void SpellOutPhonemes() {
+    u_.ssml.replace(*phonemes_at_, phonemes_length_, phonemes_plain_.text);
+    const auto at = u_.ssml_sources.begin() + static_cast<std::ptrdiff_t>(*phonemes_at_);
+    u_.ssml_sources.erase(at, at + static_cast<std::ptrdiff_t>(phonemes_length_));
+    u_.ssml_sources.insert(u_.ssml_sources.begin() + static_cast<std::ptrdiff_t>(*phonemes_at_),
+                           phonemes_plain_.sources.begin(), phonemes_plain_.sources.end());
+    phonemes_at_.reset();
+    last_group_at_.reset();
+    --phoneme_groups_;
+  }
+  void Add(const SourcedText& piece) {
+    u_.ssml += piece.text;
+    u_.ssml_sources.insert(u_.ssml_sources.end(), piece.sources.begin(), piece.sources.end());
+  }
+
   EspeakUtterance& u_;
-  std::optional<std::size_t> phonemes_at_;  // the last phoneme group, if no word followed it yet
+  std::optional<std::size_t> phonemes_at_;    // the last phoneme group, if no word followed it yet
+  std::optional<std::size_t> last_group_at_;  // the last phoneme group
   std::size_t phonemes_length_ = 0;
-  std::string phonemes_plain_;
+  SourcedText phonemes_plain_;
   int phoneme_groups_ = 0;
+  char last_char_ = 0;
 };
 
 // Writes one run's text as espeak-ng should read it.
-void WriteRunText(UtteranceWriter& writer, std::string_view text, const SpeakingState& state) {
+void WriteRunText(UtteranceWriter& writer, const SourcedText& text, const SpeakingState& state) {
   if (state.part != PartOfSpeech::None) {
-    const std::string_view word = TrimMarkupSpaces(text);
+    const std::string_view word = TrimMarkupSpaces(text.text);
     if (auto phonemes = HeteronymPhonemes(word, state.part)) {
-      const std::size_t lead = static_cast<std::size_t>(word.data() - text.data());
-      writer.Text(EscapeText(text.substr(0, lead)));
-      writer.Phonemes(*phonemes, EscapeText(word));
-      writer.Text(EscapeText(text.substr(lead + word.size())));
+      const std::size_t lead = static_cast<std::size_t>(word.data() - text.text.data());
+      const SourcedText plain = text.Sub(lead, word.size());
+      writer.Text(EscapeText(text.Sub(0, lead)));
+      writer.Phonemes(*phonemes, EscapeText(plain), Covering(plain.sources, 0, word.size()));
+      writer.Text(EscapeText(text.Sub(lead + word.size())));
       return;
     }
   }
@@ -209,6 +327,40 @@ std::size_t LeadingPunctuation(std::string_view text) {
 }
 
 }  // namespace
+
+std::optional<MarkupSpan> WordSource(const EspeakUtterance& utterance, int text_position,
+                                     int length) {
+  if (text_position < 1 || length < 1) {
+    return std::nullopt;
+  }
+  // Characters to bytes: a UTF-8 character starts at every byte that is not a continuation byte.
+  const std::string& ssml = utterance.ssml;
+  const std::size_t first_char = static_cast<std::size_t>(text_position - 1);
+  const std::size_t end_char = first_char + static_cast<std::size_t>(length);
+  std::size_t begin = ssml.size(), end = ssml.size();
+  std::size_t chars = 0;
+  for (std::size_t b = 0; b < ssml.size(); ++b) {
+    if ((static_cast<unsigned char>(ssml[b]) & 0xC0) == 0x80) {
+      continue;
+    }
+    if (chars == first_char) {
+      begin = b;
+    }
+    if (chars == end_char) {
+      end = b;
+      break;
+    }
+    ++chars;
+  }
+  if (begin >= end) {
+    return std::nullopt;
+  }
+  const MarkupSpan span = Covering(utterance.ssml_sources, begin, end - begin);
+  if (span.empty()) {
+    return std::nullopt;
+  }
+  return span;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -291,7 +443,7 @@ std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup) {
       writer->EndPhonemes(".");
       // A line break ends the text: espeak-ng reads a final "." after a quotation mark or a
       // parenthesis as "dot" when a tag follows it directly.
-      writer->Text("\n");
+      writer->Text(SourcedText("\n"));
       if (run_open) {
         CloseRun(*writer, *run_open);
         run_open.reset();
@@ -309,12 +461,12 @@ std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup) {
       pending_ms = std::min(pending_ms + segment.silence_ms, kMaxSilenceMs);
       continue;
     }
-    std::string_view text = segment.text;
+    SourcedText text(segment.text, segment.sources);
     if (writer && open_voice != segment.state.voice) {
       close();
     }
     if (!writer) {
-      if (TrimMarkupSpaces(text).empty()) {
+      if (text.Blank()) {
         continue;  // white space before a voice's first words
       }
       add_silence_step();
@@ -328,22 +480,22 @@ std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup) {
     // Runs whose elements are alike share them: espeak-ng also times the pause at a clause
     // boundary differently when the prosody is reopened there.
     const bool new_elements = run_open && !SameElements(*run_open, segment.state);
-    if (run_open && (new_elements || (pending_ms > 0 && !TrimMarkupSpaces(text).empty()))) {
+    if (run_open && (new_elements || (pending_ms > 0 && !text.Blank()))) {
       // A tag comes next: punctuation that starts the run stays with the words before it.
-      const std::size_t punctuation = LeadingPunctuation(text);
-      writer->Punctuation(EscapeText(text.substr(0, punctuation)));
-      text.remove_prefix(punctuation);
+      const std::size_t punctuation = LeadingPunctuation(text.text);
+      writer->Punctuation(EscapeText(text.Sub(0, punctuation)));
+      text = text.Sub(punctuation);
     }
     if (new_elements) {
       CloseRun(*writer, *run_open);
       run_open.reset();
     }
-    const bool run_audible = !TrimMarkupSpaces(text).empty();
+    const bool run_audible = !text.Blank();
     if (run_audible && pending_ms > 0) {
       // A silence between two runs of one voice: a mark where the audio path inserts it.
       EspeakUtterance& u = steps.back().utterance;
       writer->EndPhonemes(",");
-      writer->Tag("<mark name=\"" + std::to_string(u.silences_ms.size()) + "\"/>");
+      writer->Mark(u.silences_ms.size());
       u.silences_ms.push_back(pending_ms);
       pending_ms = 0;
     }

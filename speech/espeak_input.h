@@ -9,6 +9,7 @@
 // earlier call left behind in espeak-ng.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,16 @@ struct EspeakUtterance {
   // Silences inside the utterance: <mark name="i"/> stands where silences_ms[i] milliseconds of
   // zero samples go, so a silence does not break the sentence's intonation.
   std::vector<int> silences_ms;
+  // For each byte of ssml, the markup it was written from; empty for what the translator adds
+  // (tags, a line break, punctuation that keeps phonemes apart).
+  std::vector<MarkupSpan> ssml_sources;
 };
+
+// The markup a word that espeak-ng reports in an utterance was written from: the word stands at
+// character text_position (from 1) of the utterance's SSML and is length characters long.
+// Nothing when it stands on no text of the markup.
+std::optional<MarkupSpan> WordSource(const EspeakUtterance& utterance, int text_position,
+                                     int length);
 
 // One step of speaking: an utterance or a silence of exact length.
 struct SpeechStep {
@@ -36,6 +46,8 @@ struct SpeechStep {
 
 // The steps that speak a marked-up text: each stretch of runs in one voice becomes one utterance;
 // silences before, between and after utterances become steps, those within one become its marks.
+// espeak-ng reports no mark that stands right after the full stop of a sentence, so a silence
+// there ends the utterance, and the text after it is the next one in the same voice.
 std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup);
 
 // The espeak-ng parameters a state maps to (see README, "Voices and speech markup").

@@ -9,36 +9,85 @@
 #include <deque>
 #include <exception>
 #include <future>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
+
+// espeak-ng 1.51 opens a sound device through pcaudiolib whenever it is initialised, even for
+// synchronous synthesis that never plays: it connects to the sound server (and blocks while that
+// server does not answer). This program plays its samples itself, so the device it would get is
+// none; espeak-ng then leaves sound alone.
+extern "C" struct audio_object* create_audio_device_object(const char*, const char*, const char*) {
+  return nullptr;
+}
 
 namespace quillon {
 namespace {
 
 // The synthesis in progress, touched only on the synthesis thread (Render and espeak-ng's
-// callback): where its samples go, what went wrong, the silences its marks stand for, and how
-// many samples espeak-ng has produced so far (mark events give their place in those).
+// callback): where its samples and words go, what went wrong, the utterance (its silences and its
+// map back to the markup), how many samples espeak-ng has produced so far (its events give their
+// place in those) and how many this Render has handed on before (words count from there).
 struct Synthesis {
   const SampleSink* sink = nullptr;
-  const std::vector<int>* silences_ms = nullptr;
+  const WordSink* words = nullptr;
+  const EspeakUtterance* utterance = nullptr;
   int sample_rate = 0;
   std::uint64_t produced = 0;
+  std::uint64_t handed_on = 0;          // samples of the Render handed to the sink, zeros included
+  std::vector<bool> marks_done;         // silences of the utterance already written
+  std::optional<MarkupSpan> last_word;  // the last word given, in this Render
   std::exception_ptr error;
 };
 Synthesis g_synthesis;
 
-void WriteZeros(const SampleSink& sink, std::size_t count) {
+std::size_t SamplesOf(int ms, int rate) {
+  return static_cast<std::size_t>(ms) * static_cast<std::size_t>(rate) / 1000;
+}
+
+void Hand(Synthesis& s, std::span<const std::int16_t> samples) {
+  if (!samples.empty()) {
+    (*s.sink)(samples);
+    s.handed_on += samples.size();
+  }
+}
+
+void WriteZeros(Synthesis& s, std::size_t count) {
   static constexpr std::array<std::int16_t, 1024> kZeros{};
   while (count > 0) {
     const std::size_t n = std::min(count, kZeros.size());
-    sink(std::span<const std::int16_t>(kZeros.data(), n));
+    Hand(s, std::span<const std::int16_t>(kZeros.data(), n));
     count -= n;
   }
 }
 
-std::size_t SamplesOf(int ms, int rate) {
-  return static_cast<std::size_t>(ms) * static_cast<std::size_t>(rate) / 1000;
+// Writes the silences of marks up to and including `index` not written yet, in order: a mark
+// espeak-ng did not report still gets its silence, at the next one reported or at the end.
+void WriteSilencesThrough(Synthesis& s, std::size_t index) {
+  const std::vector<int>& silences = s.utterance->silences_ms;
+  for (std::size_t k = 0; k <= index && k < silences.size(); ++k) {
+    if (!s.marks_done[k]) {
+      s.marks_done[k] = true;
+      WriteZeros(s, SamplesOf(silences[k], s.sample_rate));
+    }
+  }
+}
+
+void GiveWord(Synthesis& s, const espeak_EVENT& e, std::uint64_t sample) {
+  if (s.words == nullptr || !*s.words) {
+    return;
+  }
+  const std::optional<MarkupSpan> source = WordSource(*s.utterance, e.text_position, e.length);
+  if (!source) {
+    return;
+  }
+  if (s.last_word && source->begin < s.last_word->end && s.last_word->begin < source->end) {
+    return;  // more words spelt out of the same text
+  }
+  s.last_word = source;
+  (*s.words)(*source, sample);
 }
 
 int SynthCallback(short* wav, int count, espeak_EVENT* events) {
@@ -49,28 +98,32 @@ int SynthCallback(short* wav, int count, espeak_EVENT* events) {
   try {
     const std::size_t n = (wav == nullptr || count < 0) ? 0 : static_cast<std::size_t>(count);
     std::size_t done = 0;  // samples of this buffer handed on
-    for (const espeak_EVENT* e = events; e != nullptr && e->type != espeakEVENT_LIST_TERMINATED;
-         ++e) {
-      if (e->type != espeakEVENT_MARK || e->id.name == nullptr || s.silences_ms == nullptr) {
-        continue;
-      }
-      const unsigned long index = std::strtoul(e->id.name, nullptr, 10);
-      if (index >= s.silences_ms->size()) {
-        continue;
-      }
-      // The mark's place in this buffer: the samples before it go first, then the silence.
-      const std::uint64_t at = static_cast<std::uint64_t>(std::max(e->sample, 0));
+    // An event's place in this buffer: the samples before it go first.
+    const auto hand_through = [&](const espeak_EVENT& e) {
+      const std::uint64_t at = static_cast<std::uint64_t>(std::max(e.sample, 0));
       const std::size_t offset =
           at <= s.produced ? 0
                            : static_cast<std::size_t>(std::min<std::uint64_t>(at - s.produced, n));
       if (offset > done) {
-        (*s.sink)(std::span<const std::int16_t>(wav + done, offset - done));
+        Hand(s, std::span<const std::int16_t>(wav + done, offset - done));
         done = offset;
       }
-      WriteZeros(*s.sink, SamplesOf((*s.silences_ms)[index], s.sample_rate));
+    };
+    for (const espeak_EVENT* e = events; e != nullptr && e->type != espeakEVENT_LIST_TERMINATED;
+         ++e) {
+      if (e->type == espeakEVENT_MARK && e->id.name != nullptr) {
+        const unsigned long index = std::strtoul(e->id.name, nullptr, 10);
+        if (index < s.utterance->silences_ms.size()) {
+          hand_through(*e);
+          WriteSilencesThrough(s, index);
+        }
+      } else if (e->type == espeakEVENT_WORD && e->length > 0) {
+        hand_through(*e);
+        GiveWord(s, *e, s.handed_on);
+      }
     }
     if (n > done) {
-      (*s.sink)(std::span<const std::int16_t>(wav + done, n - done));
+      Hand(s, std::span<const std::int16_t>(wav + done, n - done));
     }
     s.produced += n;
   } catch (...) {
@@ -93,7 +146,7 @@ struct EspeakSynthesizer::Worker {
 
   std::mutex mutex;
   std::condition_variable wake;
-  std::deque<Job*> jobs;
+  std::deque<std::unique_ptr<Job>> jobs;
   bool stopping = false;
   std::thread thread;
 
@@ -109,14 +162,14 @@ struct EspeakSynthesizer::Worker {
 
   void Loop() {
     for (;;) {
-      Job* job;
+      std::unique_ptr<Job> job;
       {
         std::unique_lock lock(mutex);
         wake.wait(lock, [this] { return stopping || !jobs.empty(); });
         if (jobs.empty()) {
           return;
         }
-        job = jobs.front();
+        job = std::move(jobs.front());
         jobs.pop_front();
       }
       try {
@@ -133,14 +186,18 @@ struct EspeakSynthesizer::Worker {
       work();  // already on the synthesis thread (a sink that speaks would deadlock otherwise)
       return;
     }
-    Job job{work, {}};
-    std::future<void> done = job.done.get_future();
+    Start(work).get();
+  }
+
+  std::future<void> Start(std::function<void()> work) {
+    auto job = std::make_unique<Job>(Job{std::move(work), {}});
+    std::future<void> done = job->done.get_future();
     {
       std::lock_guard lock(mutex);
-      jobs.push_back(&job);
+      jobs.push_back(std::move(job));
     }
     wake.notify_one();
-    done.get();
+    return done;
   }
 };
 
@@ -189,7 +246,8 @@ void EspeakSynthesizer::Render(std::string_view markup, const SampleSink& sink) 
   Render(TranslateSpeechMarkup(markup), sink);
 }
 
-void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const SampleSink& sink) {
+void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const SampleSink& sink,
+                               const WordSink& words) {
   worker_->Run([&] {
     std::size_t last_utterance = steps.size();
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -197,10 +255,11 @@ void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const Sampl
         last_utterance = i;
       }
     }
+    Synthesis render{&sink, &words, nullptr, sample_rate_, 0, 0, {}, std::nullopt, nullptr};
     for (std::size_t i = 0; i < steps.size(); ++i) {
       const SpeechStep& step = steps[i];
       if (step.is_silence) {
-        WriteZeros(sink, SilenceSamples(step.silence_ms));
+        WriteZeros(render, SilenceSamples(step.silence_ms));
         continue;
       }
       const EspeakUtterance& u = step.utterance;
@@ -221,20 +280,29 @@ void EspeakSynthesizer::Render(const std::vector<SpeechStep>& steps, const Sampl
       if (i == last_utterance) {
         flags |= espeakENDPAUSE;  // the pause that ends a sentence
       }
-      g_synthesis = Synthesis{&sink, &u.silences_ms, sample_rate_, 0, nullptr};
+      render.utterance = &u;
+      render.produced = 0;
+      render.marks_done.assign(u.silences_ms.size(), false);
+      render.error = nullptr;
+      g_synthesis = render;
       const espeak_ERROR result = espeak_Synth(u.ssml.c_str(), u.ssml.size() + 1, 0, POS_CHARACTER,
                                                0, flags, nullptr, nullptr);
-      const std::exception_ptr error = g_synthesis.error;
+      render = g_synthesis;
       g_synthesis = Synthesis{};
-      if (error) {
-        std::rethrow_exception(error);
+      if (render.error) {
+        std::rethrow_exception(render.error);
       }
       if (result != EE_OK) {
         throw std::runtime_error("Speech synthesis failed: espeak-ng error " +
                                  std::to_string(static_cast<int>(result)));
       }
+      WriteSilencesThrough(render, u.silences_ms.size());
     }
   });
+}
+
+std::future<void> EspeakSynthesizer::Start(std::function<void()> job) {
+  return worker_->Start(std::move(job));
 }
 
 std::vector<std::string> EspeakSynthesizer::ListVariants() {

@@ -3,12 +3,14 @@
 // espeak-ng keeps all its state in globals and is not thread-safe, so the whole program shares one
 // synthesizer that owns one thread: every espeak-ng call runs there, one job at a time. It runs in
 // its synchronous mode and hands the samples to a sink; silences of the markup become exact runs
-// of zero samples. Before each utterance the voice and every parameter are set again, so nothing
-// carries over from one call to the next.
+// of zero samples. espeak-ng never opens a sound device of its own here: this program plays its
+// samples itself, and writing audio files must not touch the sound server. Before each utterance
+// the voice and every parameter are set again, so nothing carries over from one call to the next.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +23,12 @@ namespace quillon {
 // Receives 16-bit mono samples, on the synthesis thread. May throw: the synthesis stops and the
 // exception reaches the caller of Render.
 using SampleSink = std::function<void(std::span<const std::int16_t> samples)>;
+
+// Receives each word espeak-ng speaks, on the synthesis thread, before the samples that hold its
+// start reach the sample sink: the markup it was spoken from and the place of its first sample
+// among all the samples of the Render (silences included). Words spelt out from one piece of
+// the markup (an amount of money, a number) are given once, at the first of them.
+using WordSink = std::function<void(MarkupSpan source, std::uint64_t sample)>;
 
 class EspeakSynthesizer {
  public:
@@ -36,10 +44,14 @@ class EspeakSynthesizer {
   // Speaks marked-up text (Windows-1252) into sink and returns when the last sample is handed
   // over. A failing synthesis throws std::runtime_error.
   void Render(std::string_view markup, const SampleSink& sink);
-  void Render(const std::vector<SpeechStep>& steps, const SampleSink& sink);
+  void Render(const std::vector<SpeechStep>& steps, const SampleSink& sink,
+              const WordSink& words = {});
 
   // Runs job on the synthesis thread and waits for it; exceptions reach the caller.
   void Run(const std::function<void()>& job);
+  // Starts job on the synthesis thread and returns at once; the future gives its end or its
+  // exception. Whatever job refers to must live until then.
+  std::future<void> Start(std::function<void()> job);
 
   // The names of espeak-ng's voice variants ("m3", "f1", ...).
   std::vector<std::string> ListVariants();

@@ -1,4 +1,8 @@
 // Voices that speak into samples instead of a loudspeaker: into any sink, or into an audio file.
+//
+// Both report the words of a text once it is written, each with the place of its first sample in
+// the text's audio (HeardWord::sample; FramesWritten before Speak gives the text's place in the
+// file) and no time.
 #pragma once
 
 #include <cstdint>

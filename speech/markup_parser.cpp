@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <tuple>
 
 #include "reading/encoding.h"
 #include "reading/text_primitives.h"
@@ -449,18 +450,19 @@ class StateStacks {
 
 class SegmentBuilder {
  public:
-  void AddText(const SpeakingState& state, std::string_view text) {
+  void AddText(const SpeakingState& state, std::string_view text,
+               const std::vector<MarkupSpan>& sources) {
     if (text.empty()) {
       return;
     }
-    if (!segments_.empty() && !segments_.back().is_silence && segments_.back().state == state) {
-      segments_.back().text.append(text);
-      return;
+    if (segments_.empty() || segments_.back().is_silence || !(segments_.back().state == state)) {
+      MarkupSegment run;
+      run.state = state;
+      segments_.push_back(std::move(run));
     }
-    MarkupSegment run;
-    run.state = state;
-    run.text.assign(text);
-    segments_.push_back(std::move(run));
+    MarkupSegment& run = segments_.back();
+    run.text.append(text);
+    run.sources.insert(run.sources.end(), sources.begin(), sources.end());
   }
   void AddSilence(int ms) {
     ms = std::min(ms, kMaxTotalSilenceMs - total_silence_ms_);
@@ -490,34 +492,47 @@ std::vector<MarkupSegment> ParseSpeechMarkup(std::string_view markup) {
   StateStacks stacks;
   SegmentBuilder builder;
   SpeakingState state = stacks.Current();
-  std::string text;  // text of the current state not yet handed to the builder
+  // Text of the current state not yet handed to the builder, and where each byte came from.
+  std::string text;
+  std::vector<MarkupSpan> sources;
+  const auto add = [&](std::string_view piece, std::size_t begin, std::size_t end) {
+    text.append(piece);
+    sources.insert(sources.end(), piece.size(), MarkupSpan{begin, end});
+  };
+  const auto add_verbatim = [&](std::size_t begin, std::size_t end) {
+    text.append(markup.substr(begin, end - begin));
+    for (std::size_t k = begin; k < end; ++k) {
+      sources.push_back({k, k + 1});
+    }
+  };
   const auto flush = [&] {
-    builder.AddText(state, text);
+    builder.AddText(state, text, sources);
     text.clear();
+    sources.clear();
   };
 
   std::size_t i = 0;
   while (i < markup.size()) {
     const std::size_t special = markup.find_first_of("<&", i);
     if (special == std::string_view::npos) {
-      text.append(markup.substr(i));
+      add_verbatim(i, markup.size());
       break;
     }
-    text.append(markup.substr(i, special - i));
+    add_verbatim(i, special);
     i = special;
     if (markup[i] == '&') {
       if (auto entity = ReadEntity(markup.substr(i))) {
-        text += entity->first;
+        add(entity->first, i, i + entity->second);
         i += entity->second;
       } else {
-        text.push_back('&');
+        add_verbatim(i, i + 1);
         ++i;
       }
       continue;
     }
     const std::optional<Tag> tag = ReadTag(markup.substr(i));
     if (!tag) {
-      text.push_back('<');
+      add_verbatim(i, i + 1);
       ++i;
       continue;
     }
@@ -556,22 +571,66 @@ std::vector<MarkupSegment> ParseSpeechMarkup(std::string_view markup) {
   return builder.Take();
 }
 
-std::string MarkupOfSpokenText(std::u16string_view text, unsigned flags) {
-  std::string markup = Utf16ToWindows1252(text);
-  if ((flags & kSpeakIsXml) != 0) {
-    return markup;
-  }
-  std::string escaped;
-  for (char c : markup) {
-    if (c == '&') {
-      escaped += "&amp;";
-    } else if (c == '<') {
-      escaped += "&lt;";
-    } else {
-      escaped.push_back(c);
+std::string PlainTextOfMarkup(std::string_view markup) {
+  std::string plain;
+  bool space = false;  // white space met since the last character kept
+  for (const MarkupSegment& segment : ParseSpeechMarkup(markup)) {
+    for (char c : segment.text) {
+      if (IsMarkupSpace(c) || (static_cast<unsigned char>(c) < 0x20)) {
+        space = true;
+        continue;
+      }
+      if (space && !plain.empty()) {
+        plain.push_back(' ');
+      }
+      space = false;
+      plain.push_back(c);
     }
   }
-  return escaped;
+  return plain;
+}
+
+std::pair<std::size_t, std::size_t> SpokenMarkup::Utf16Of(MarkupSpan span) const {
+  const std::size_t last = utf16_offsets.empty() ? 0 : utf16_offsets.size() - 1;
+  const std::size_t begin = utf16_offsets.empty() ? 0 : utf16_offsets[std::min(span.begin, last)];
+  const std::size_t end = utf16_offsets.empty() ? 0 : utf16_offsets[std::min(span.end, last)];
+  return {begin, end > begin ? end - begin : 0};
+}
+
+HeardWord SpokenMarkup::WordAt(MarkupSpan span, std::uint64_t sample) const {
+  HeardWord word;
+  std::tie(word.start, word.length) = Utf16Of(span);
+  word.sample = sample;
+  return word;
+}
+
+SpokenMarkup ReadSpokenText(std::u16string_view text, unsigned flags) {
+  SpokenMarkup spoken;
+  const bool is_xml = (flags & kSpeakIsXml) != 0;
+  spoken.markup.reserve(text.size());
+  spoken.utf16_offsets.reserve(text.size() + 1);
+  for (std::size_t i = 0; i < text.size();) {
+    // A surrogate pair is one character and one byte ('?'); everything else one unit, one byte.
+    const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                      text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    const std::size_t units = pair ? 2 : 1;
+    const std::string byte = Utf16ToWindows1252(text.substr(i, units));
+    std::string_view piece = byte;
+    if (!is_xml && byte == "&") {
+      piece = "&amp;";
+    } else if (!is_xml && byte == "<") {
+      piece = "&lt;";
+    }
+    spoken.markup.append(piece);
+    spoken.utf16_offsets.insert(spoken.utf16_offsets.end(), piece.size(), i);
+    i += units;
+  }
+  spoken.utf16_offsets.push_back(text.size());
+  return spoken;
+}
+
+std::string MarkupOfSpokenText(std::u16string_view text, unsigned flags) {
+  return ReadSpokenText(text, flags).markup;
 }
 
 }  // namespace quillon

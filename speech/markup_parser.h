@@ -9,10 +9,14 @@
 // only lose their tags. Text is Windows-1252.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "speech/speech_voice.h"
 
 namespace quillon {
 
@@ -41,12 +45,25 @@ struct SpeakingState {
   bool operator==(const SpeakingState&) const = default;
 };
 
+// Where text came from in the markup: the bytes [begin, end). Empty for text the markup does not
+// hold (what the translator adds).
+struct MarkupSpan {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+
+  bool empty() const { return end <= begin; }
+  bool operator==(const MarkupSpan&) const = default;
+};
+
 // One piece of the flat sequence: a run of text in one state, or a silence.
 struct MarkupSegment {
   bool is_silence = false;
   SpeakingState state;  // runs only
   std::string text;     // runs only; Windows-1252, entities decoded
-  int silence_ms = 0;   // silences only
+  // Runs only: for each byte of text, the markup it was read from (an entity's whole span for
+  // the character it stands for).
+  std::vector<MarkupSpan> sources;
+  int silence_ms = 0;  // silences only
 };
 
 // The runs and silences of a marked-up text. Adjacent runs in the same state are merged, adjacent
@@ -58,9 +75,24 @@ std::vector<MarkupSegment> ParseSpeechMarkup(std::string_view markup);
 inline constexpr int kMaxSilenceMs = 60'000;
 inline constexpr int kMaxTotalSilenceMs = 60'000;
 
+// The text of a marked-up text as it is heard: its runs joined, white space between them made one
+// space, trimmed. What a subtitle of the sentence shows.
+std::string PlainTextOfMarkup(std::string_view markup);
+
 // The markup of what a voice's Speak receives: UTF-16 converted to Windows-1252 exactly as the
 // reading loop's sentences were; without kSpeakIsXml in flags the text is plain, its "<" and "&"
-// taken literally.
+// taken literally. utf16_offsets maps it back: for each byte of markup the UTF-16 index of the
+// character it stands for, and one more entry, the text's length.
+struct SpokenMarkup {
+  std::string markup;
+  std::vector<std::size_t> utf16_offsets;
+
+  // The UTF-16 start and length of the markup bytes in span.
+  std::pair<std::size_t, std::size_t> Utf16Of(MarkupSpan span) const;
+  // The word spoken from span, its first sample at `sample` of the text's audio.
+  HeardWord WordAt(MarkupSpan span, std::uint64_t sample) const;
+};
+SpokenMarkup ReadSpokenText(std::u16string_view text, unsigned flags);
 std::string MarkupOfSpokenText(std::u16string_view text, unsigned flags);
 
 }  // namespace quillon

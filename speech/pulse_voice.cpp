@@ -1,93 +1,136 @@
 #include "speech/pulse_voice.h"
 
-#include <pulse/error.h>
-#include <pulse/simple.h>
-
 #include <algorithm>
-#include <array>
-#include <chrono>
+#include <deque>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
+#include "speech/markup_parser.h"
 
 namespace quillon {
 namespace {
 
-pa_simple* Stream(void* stream) {
-  return static_cast<pa_simple*>(stream);
-}
+using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void ThrowNoAudio(int error) {
-  throw std::runtime_error(std::string("No audio output: ") + pa_strerror(error));
-}
+// The longest Speak sleeps between two looks at the played position.
+constexpr std::chrono::milliseconds kLookInterval{10};
+// A server that answers but reads nothing of the stream for this long does not play it. (A sink
+// may read seconds ahead of the loudspeaker and then wait: the PulseAudio null sink does.)
+constexpr std::chrono::seconds kStuckAfter{10};
 
-// The server holds up to this much of a sentence ahead of the loudspeaker, and starts playing once
-// it has the first few milliseconds: espeak-ng renders far faster than real time.
-constexpr int kBufferMs = 1000;
-constexpr int kStartMs = 5;
-// Draining the stream and starting it again costs about this much at the sound server (one
-// period of the sink); the end-of-sentence pause that espeak-ng renders is that much shorter
-// here, so two sentences are as far apart as espeak-ng makes them.
-constexpr int kDrainMs = 20;
-
-// Writes samples to the stream, holding back the zero samples at the end of what it has seen:
-// those at the very end of a sentence, up to kDrainMs of them, are never played.
-class TailTrimmingWriter {
+// One text on its way to the loudspeaker: the synthesis thread queues its samples and words, the
+// thread in Speak follows the played position.
+class Playback {
  public:
-  TailTrimmingWriter(pa_simple* stream, std::size_t hold) : stream_(stream), hold_(hold) {}
+  explicit Playback(PulseStream& stream) : stream_(stream) {}
 
-  // When the first samples were accepted by the server, if any were.
-  std::optional<std::chrono::steady_clock::time_point> FirstSent() const { return first_sent_; }
+  // On the synthesis thread.
+  void Queue(std::span<const std::int16_t> samples) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopped_) {
+        throw std::runtime_error("stopped");  // ends the synthesis; Speak reports why
+      }
+    }
+    const std::uint64_t at = stream_.Queue(samples);
+    std::lock_guard lock(mutex_);
+    chunks_.push_back({rendered_, at});
+    for (std::size_t i = samples.size(); i > 0; --i) {
+      if (samples[i - 1] != 0) {
+        last_audible_ = rendered_ + i - 1;
+        break;
+      }
+    }
+    rendered_ += samples.size();
+  }
+  void AddWord(MarkupSpan source, std::uint64_t sample) {
+    std::lock_guard lock(mutex_);
+    words_.push_back({source, sample});
+  }
 
-  void Write(std::span<const std::int16_t> samples) {
-    std::size_t end = samples.size();
-    while (end > 0 && samples[end - 1] == 0) {
-      --end;
+  // On the thread in Speak.
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+  }
+  struct Word {
+    MarkupSpan source;
+    std::uint64_t sample;  // in the text's audio
+    std::uint64_t index;   // in the stream
+  };
+  // The next word, once its first sample is queued.
+  std::optional<Word> NextWord() const {
+    std::lock_guard lock(mutex_);
+    if (words_.empty()) {
+      return std::nullopt;
     }
-    if (end == 0) {
-      zeros_ += samples.size();
-    } else {
-      WriteZeros(zeros_);
-      zeros_ = samples.size() - end;
-      Send(samples.subspan(0, end));
+    const auto index = IndexOf(words_.front().sample);
+    if (!index) {
+      return std::nullopt;
     }
-    if (zeros_ > hold_) {
-      WriteZeros(zeros_ - hold_);
-      zeros_ = hold_;
+    return Word{words_.front().source, words_.front().sample, *index};
+  }
+  void DropWord() {
+    std::lock_guard lock(mutex_);
+    words_.pop_front();
+  }
+  bool HasWords() const {
+    std::lock_guard lock(mutex_);
+    return !words_.empty();
+  }
+  // The stream index of the sample Speak waits for: the last audible one, or the last one of a
+  // text that is all quiet; nothing for a text without samples.
+  std::optional<std::uint64_t> EndIndex() const {
+    std::lock_guard lock(mutex_);
+    if (rendered_ == 0) {
+      return std::nullopt;
     }
+    return IndexOf(last_audible_.value_or(rendered_ - 1));
+  }
+  std::optional<std::uint64_t> FirstIndex() const {
+    std::lock_guard lock(mutex_);
+    return IndexOf(0);
   }
 
  private:
-  void WriteZeros(std::size_t count) {
-    static constexpr std::array<std::int16_t, 1024> kZeros{};
-    while (count > 0) {
-      const std::size_t n = std::min(count, kZeros.size());
-      Send(std::span<const std::int16_t>(kZeros.data(), n));
-      count -= n;
+  // Where sample `sample` of the text went in the stream, once it has been queued.
+  std::optional<std::uint64_t> IndexOf(std::uint64_t sample) const {
+    if (sample >= rendered_ || chunks_.empty()) {
+      return std::nullopt;
     }
-  }
-  void Send(std::span<const std::int16_t> samples) {
-    int error = 0;
-    if (pa_simple_write(stream_, samples.data(), samples.size_bytes(), &error) < 0) {
-      ThrowNoAudio(error);
-    }
-    if (!first_sent_) {
-      first_sent_ = std::chrono::steady_clock::now();
-    }
+    auto chunk = std::upper_bound(chunks_.begin(), chunks_.end(), sample,
+                                  [](std::uint64_t s, const Chunk& c) { return s < c.first; });
+    --chunk;
+    return chunk->index + (sample - chunk->first);
   }
 
-  pa_simple* stream_;
-  std::size_t hold_;
-  std::size_t zeros_ = 0;
-  std::optional<std::chrono::steady_clock::time_point> first_sent_;
+  struct Chunk {
+    std::uint64_t first;  // its first sample, in the text's audio
+    std::uint64_t index;  // and in the stream
+  };
+  struct PendingWord {
+    MarkupSpan source;
+    std::uint64_t sample;
+  };
+  PulseStream& stream_;
+  mutable std::mutex mutex_;
+  std::vector<Chunk> chunks_;
+  std::uint64_t rendered_ = 0;
+  std::optional<std::uint64_t> last_audible_;
+  std::deque<PendingWord> words_;
+  bool stopped_ = false;
 };
 
 }  // namespace
 
-PulseSpeechVoice::PulseSpeechVoice() {
+PulseSpeechVoice::PulseSpeechVoice(PulseVoiceSettings settings) : settings_(settings) {
   EspeakSynthesizer::Instance();
   try {
     Connect();
@@ -96,73 +139,98 @@ PulseSpeechVoice::PulseSpeechVoice() {
   }
 }
 
-PulseSpeechVoice::~PulseSpeechVoice() {
-  try {
-    EspeakSynthesizer::Instance().Run([this] { Disconnect(); });
-  } catch (...) {
-  }
-}
-
-void PulseSpeechVoice::Disconnect() {
-  if (stream_ != nullptr) {
-    pa_simple_free(Stream(stream_));
-    stream_ = nullptr;
-  }
-}
+PulseSpeechVoice::~PulseSpeechVoice() = default;
 
 void PulseSpeechVoice::Connect() {
-  EspeakSynthesizer& synthesizer = EspeakSynthesizer::Instance();
-  synthesizer.Run([&] {
-    if (stream_ != nullptr) {
-      return;
-    }
-    pa_sample_spec sample_format{};
-    sample_format.format = PA_SAMPLE_S16NE;
-    sample_format.rate = static_cast<std::uint32_t>(synthesizer.SampleRate());
-    sample_format.channels = 1;
-    const auto bytes = [&](int ms) {
-      return static_cast<std::uint32_t>(synthesizer.SilenceSamples(ms) * sizeof(std::int16_t));
-    };
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = bytes(kBufferMs);
-    attr.prebuf = bytes(kStartMs);
-    attr.minreq = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(-1);
-    int error = 0;
-    pa_simple* stream = pa_simple_new(nullptr, "Quillon Reader", PA_STREAM_PLAYBACK, nullptr,
-                                      "Reading aloud", &sample_format, nullptr, &attr, &error);
-    if (stream == nullptr) {
-      ThrowNoAudio(error);
-    }
-    stream_ = stream;
-  });
+  if (stream_ != nullptr) {
+    return;
+  }
+  PulseStreamSettings stream;
+  stream.sample_rate = EspeakSynthesizer::Instance().SampleRate();
+  stream.latency = settings_.latency;
+  stream.answer_timeout = settings_.answer_timeout;
+  stream.idle = settings_.idle;
+  stream_ = std::make_unique<PulseStream>(stream);
 }
 
 void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
-  const auto start = std::chrono::steady_clock::now();
-  const std::vector<SpeechStep> steps = TranslateSpeechMarkup(MarkupOfSpokenText(text, flags));
+  const Clock::time_point started = Clock::now();
+  first_sample_latency_ = std::chrono::nanoseconds::zero();
+  const SpokenMarkup spoken = ReadSpokenText(text, flags);
+  const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup);
   Connect();
+  PulseStream& stream = *stream_;
+  const double rate = stream.SampleRate();
+  const bool want_words = HasWordListener();
+  Playback playback(stream);
   EspeakSynthesizer& synthesizer = EspeakSynthesizer::Instance();
-  synthesizer.Run([&] {
-    try {
-      if (stream_ == nullptr) {
-        ThrowNoAudio(PA_ERR_CONNECTIONTERMINATED);
-      }
-      TailTrimmingWriter writer(Stream(stream_), synthesizer.SilenceSamples(kDrainMs));
-      synthesizer.Render(steps,
-                         [&](std::span<const std::int16_t> samples) { writer.Write(samples); });
-      first_sample_latency_ = writer.FirstSent() ? *writer.FirstSent() - start
-                                                 : std::chrono::steady_clock::duration::zero();
-      int error = 0;
-      if (pa_simple_drain(Stream(stream_), &error) < 0) {
-        ThrowNoAudio(error);
-      }
-    } catch (...) {
-      Disconnect();  // the next Speak connects again
-      throw;
-    }
+  std::future<void> synthesis = synthesizer.Start([&] {
+    synthesizer.Render(
+        steps, [&](std::span<const std::int16_t> samples) { playback.Queue(samples); },
+        want_words ? WordSink([&](MarkupSpan source, std::uint64_t sample) {
+          playback.AddWord(source, sample);
+        })
+                   : WordSink());
   });
+  // When the sample of stream index `index` is (or was) played, seen from a reading.
+  const auto moment = [rate](const PulseStream::Playing& playing, std::uint64_t index) {
+    const double ahead = (static_cast<double>(index) - static_cast<double>(playing.index)) / rate;
+    return playing.at +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(ahead));
+  };
+  try {
+    bool synthesized = false;
+    // The server must go on reading the stream while there is something to play.
+    std::uint64_t last_read = 0;
+    Clock::time_point moved = Clock::now();
+    for (;;) {
+      if (!synthesized &&
+          synthesis.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        synthesized = true;
+        synthesis.get();  // a failed synthesis ends here
+      }
+      const PulseStream::Playing playing = stream.Position();
+      if (playing.read != last_read) {
+        last_read = playing.read;
+        moved = playing.at;
+      } else if (playing.at - moved > kStuckAfter) {
+        throw std::runtime_error("No audio output: the sound server stopped playing");
+      }
+      if (first_sample_latency_ == std::chrono::nanoseconds::zero()) {
+        if (const auto first = playback.FirstIndex(); first && playing.index > *first) {
+          first_sample_latency_ = moment(playing, *first) - started;
+        }
+      }
+      std::optional<Playback::Word> next;
+      while ((next = playback.NextWord()) && next->index < playing.index) {
+        HeardWord word = spoken.WordAt(next->source, next->sample);
+        word.at = moment(playing, next->index);
+        playback.DropWord();
+        ReportWord(word);
+      }
+      const std::optional<std::uint64_t> end = playback.EndIndex();
+      if (synthesized && !playback.HasWords() && (!end || playing.index > *end)) {
+        break;
+      }
+      // Sleep until the next word or the end is due, and look again at least this often.
+      Clock::time_point wake = Clock::now() + kLookInterval;
+      if (next) {
+        wake = std::min(wake, moment(playing, next->index));
+      } else if (synthesized && end) {
+        wake = std::min(wake, moment(playing, *end + 1));
+      }
+      std::this_thread::sleep_until(wake);
+    }
+  } catch (...) {
+    // The synthesis may still be queueing: stop it, let it end, and drop the stream, so the next
+    // Speak connects again.
+    playback.Stop();
+    if (synthesis.valid()) {
+      synthesis.wait();
+    }
+    stream_.reset();
+    throw;
+  }
 }
 
 }  // namespace quillon

@@ -1,23 +1,37 @@
-// The espeak-ng voice with live sound through the PulseAudio client API (PipeWire serves it too).
+// The espeak-ng voice with live sound through the sound server (PulseAudio's client API, which
+// PipeWire serves too).
 //
-// One playback stream stays open across sentences: Speak streams the samples to it as espeak-ng
-// makes them and drains it at the end, so Speak returns when the sentence has been heard and the
-// next one follows without a gap. Without a sound server Speak throws "No audio output: ..." and
-// the next Speak connects again.
+// One playback stream stays open and keeps playing across texts (speech/pulse_stream.h). Speak
+// queues the samples as espeak-ng makes them and returns once the played position has passed the
+// text's last audible sample; the quiet that ends it (espeak-ng's pause after a sentence, silences
+// at its end) is already queued and plays on while the caller prepares the next text, which
+// follows it without a gap. A text with nothing audible is waited for to its end.
+//
+// Words are reported when their first sample is played, on the thread that called Speak, with the
+// moment taken from the stream's timing. Without a sound server, when it goes away or stops
+// answering for a few seconds, Speak throws "No audio output: ..." and the next Speak connects
+// again.
 #pragma once
 
 #include <chrono>
-#include <string>
+#include <memory>
 
+#include "speech/pulse_stream.h"
 #include "speech/speech_voice.h"
 
 namespace quillon {
+
+struct PulseVoiceSettings {
+  std::chrono::milliseconds latency{100};          // what the server holds ahead
+  std::chrono::milliseconds answer_timeout{3000};  // a silent server has failed after this
+  std::chrono::milliseconds idle{2000};            // the stream pauses after this long quiet
+};
 
 class PulseSpeechVoice : public SpeechVoice {
  public:
   // Starts the synthesizer, which throws when espeak-ng cannot be initialised, then tries to
   // connect to the sound server; a missing server is only reported by Speak.
-  PulseSpeechVoice();
+  explicit PulseSpeechVoice(PulseVoiceSettings settings = {});
   ~PulseSpeechVoice() override;
   PulseSpeechVoice(const PulseSpeechVoice&) = delete;
   PulseSpeechVoice& operator=(const PulseSpeechVoice&) = delete;
@@ -28,14 +42,15 @@ class PulseSpeechVoice : public SpeechVoice {
   void Connect();
   bool IsConnected() const { return stream_ != nullptr; }
 
-  // From the start of the last Speak to the server accepting its first samples (the first
-  // write to the stream returning); zero when nothing was written.
+  // From the start of the last Speak to its first sample being played; zero when it played
+  // nothing.
   std::chrono::nanoseconds LastFirstSampleLatency() const { return first_sample_latency_; }
+  // Underruns of the stream open now (see PulseStream::Underruns).
+  std::uint64_t Underruns() const { return stream_ ? stream_->Underruns() : 0; }
 
  private:
-  void Disconnect();  // on the synthesis thread
-
-  void* stream_ = nullptr;  // pa_simple*, used on the synthesis thread only
+  PulseVoiceSettings settings_;
+  std::unique_ptr<PulseStream> stream_;
   std::chrono::nanoseconds first_sample_latency_{0};
 };
 

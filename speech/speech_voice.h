@@ -3,20 +3,62 @@
 // Speak takes exactly one UTF-16 string per call, with flag 8 (the text is speech markup), and
 // returns only when the whole text has been heard. A failure throws std::runtime_error whose
 // what() is the message shown to the user.
+//
+// While a text is heard the voice can tell which word of it is being heard: a subscriber set
+// with SetWordListener is called once per word, in order, on the thread that called Speak and
+// before Speak returns. Voices that cannot tell report nothing. Subscribing changes nothing of
+// what is spoken or of when Speak returns.
 // Implementations: espeak-ng with live sound or an audio file (speech/), a recorder (tests, tools).
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string_view>
+#include <utility>
 
 namespace quillon {
 
 // The flag that marks the text as speech markup; the reading loop always passes it.
 inline constexpr unsigned kSpeakIsXml = 8;
 
+// One word of a text, as it is heard.
+struct HeardWord {
+  // Where the word stands in the text given to Speak, in UTF-16 code units, markup included: the
+  // span of the characters it was spoken from (an entity, a spelt-out amount and a word given
+  // as phonemes count as the text they stand for).
+  std::size_t start = 0;
+  std::size_t length = 0;
+  // Its first sample, counted from the first sample of this text's audio.
+  std::uint64_t sample = 0;
+  // When that sample is played, from the sound stream's own timing. Voices that only write audio
+  // leave it at the clock's epoch.
+  std::chrono::steady_clock::time_point at{};
+
+  bool operator==(const HeardWord&) const = default;
+};
+
+using WordListener = std::function<void(const HeardWord& word)>;
+
 class SpeechVoice {
  public:
   virtual ~SpeechVoice() = default;
   virtual void Speak(std::u16string_view text, unsigned flags) = 0;
+
+  // Replaces the word subscriber; an empty one unsubscribes. Not while Speak runs.
+  virtual void SetWordListener(WordListener listener) { word_listener_ = std::move(listener); }
+
+ protected:
+  bool HasWordListener() const { return static_cast<bool>(word_listener_); }
+  void ReportWord(const HeardWord& word) const {
+    if (word_listener_) {
+      word_listener_(word);
+    }
+  }
+
+ private:
+  WordListener word_listener_;
 };
 
 }  // namespace quillon

@@ -92,6 +92,27 @@ inline double MedianF0(const std::vector<std::int16_t>& samples, int rate) {
   return f0s[f0s.size() / 2];
 }
 
+// The quiet stretches of at least min_ms between two loud samples, in milliseconds, in order.
+inline std::vector<double> QuietGaps(const std::vector<std::int16_t>& samples, int rate,
+                                     double min_ms) {
+  std::vector<double> gaps;
+  std::size_t quiet = 0;
+  bool heard = false;
+  for (std::int16_t s : samples) {
+    if (std::abs(static_cast<int>(s)) > 300) {
+      const double ms = 1000.0 * static_cast<double>(quiet) / rate;
+      if (heard && ms >= min_ms) {
+        gaps.push_back(ms);
+      }
+      heard = true;
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return gaps;
+}
+
 inline double Rms(const std::vector<std::int16_t>& samples) {
   double sum = 0;
   for (std::int16_t s : samples) {

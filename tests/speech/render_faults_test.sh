@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # quillon-tool render when a write fails or a stop signal comes: exit 1, 130 or 143, a message
 # that names the chapter file, and no file under a final name that is partial (each one is the same
-# as in a whole rendering), nor a temporary file left behind.
+# as in a whole rendering), nor a temporary file left behind; subtitles only beside complete files.
 #   render_faults_test.sh QUILLON_TOOL WORK_DIR
 set -euo pipefail
 tool=$1
@@ -45,6 +45,11 @@ check_folder() {  # check_folder DIR FORMAT WHAT
   for f in "$1"/*."$2"; do
     [ -e "$f" ] || continue
     same_as_whole "$f" "$2" || fail "$3: $(basename "$f") is not whole"
+  done
+  for f in "$1"/*.vtt; do # subtitles stand beside a complete file, as in a whole rendering
+    [ -e "$f" ] || continue
+    [ -f "${f%.vtt}.$2" ] || fail "$3: $(basename "$f") without its audio"
+    cmp -s "$f" "$work/whole-$2/$(basename "$f")" || fail "$3: $(basename "$f") differs"
   done
   [ -z "$(cd "$1" && ls -A | grep '^\.' || true)" ] || fail "$3: left $(cd "$1" && ls -A | grep '^\.')"
 }
@@ -107,7 +112,8 @@ for row in "${signals[@]}"; do
   grep -qx "Removed, not complete: $out/02-chapter-02.wav" "$out.err" ||
     fail "SIG$signal: $(cat "$out.err")"
   grep -q "^1 file in $out, .* of audio, " "$out.err" || fail "SIG$signal: $(cat "$out.err")"
-  [ "$(ls "$out")" = "01-chapter-01.wav" ] || fail "SIG$signal: left $(ls "$out")"
+  [ "$(ls "$out" | tr '\n' ' ')" = "01-chapter-01.vtt 01-chapter-01.wav " ] ||
+    fail "SIG$signal: left $(ls "$out")"
   check_folder "$out" wav "SIG$signal"
 done
 
@@ -118,6 +124,7 @@ echo partial >"$out/.03-chapter-02.wav.Xy12Za.part"
 echo partial >"$out/.03-chapter-02.wav.Xy12Za.part~"
 echo mine >"$out/.notes.txt.Xy12Za.part"
 "$tool" render "$work/book.txt" --out "$out" --format flac --jobs 1 2>/dev/null </dev/null
-[ "$(cd "$out" && ls -A | tr '\n' ' ')" = ".notes.txt.Xy12Za.part 01-chapter-01.flac 02-chapter-02.flac 03-chapter-03.flac " ] ||
+[ "$(cd "$out" && LC_ALL=C ls -A | tr '\n' ' ')" = ".notes.txt.Xy12Za.part 01-chapter-01.flac \
+01-chapter-01.vtt 02-chapter-02.flac 02-chapter-02.vtt 03-chapter-03.flac 03-chapter-03.vtt " ] ||
   fail "stale temporary files: $(cd "$out" && ls -A)"
 echo "render faults ok"

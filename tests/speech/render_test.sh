@@ -1,6 +1,7 @@
 #!/bin/sh
 # quillon-tool render: one file per chapter, an opening file for text before the first heading,
-# the summary, and the same bytes whether files are encoded one or two at a time.
+# subtitles beside each, the summary, and the same bytes whether files are encoded one or two at a
+# time.
 #   render_test.sh QUILLON_TOOL WORK_DIR
 set -eu
 tool=$1
@@ -20,8 +21,11 @@ printf '%s\r\n' 'A word before the first chapter.' '' 'CHAPTER 1' '' \
 for format in wav flac ogg; do
   "$tool" render "$work/book.txt" --out "$work/$format-1" --format "$format" --jobs 1 \
     2>"$work/summary-$format.txt" </dev/null
-  files=$(cd "$work/$format-1" && ls | tr '\n' ' ')
-  [ "$files" = "01-opening.$format 02-chapter-01.$format 03-chapter-02.$format 04-chapter-12.$format " ] ||
+  files=$(cd "$work/$format-1" && LC_ALL=C ls | tr '\n' ' ')
+  expected=$(for f in 01-opening 02-chapter-01 03-chapter-02 04-chapter-12; do
+    printf '%s\n' "$f.$format" "$f.vtt"
+  done | LC_ALL=C sort | tr '\n' ' ')
+  [ "$files" = "$expected" ] ||
     fail "$format files: $files"
   grep -q "^4 files in .*of audio, wall time .* s, real-time factor" "$work/summary-$format.txt" ||
     fail "summary: $(cat "$work/summary-$format.txt")"
@@ -40,21 +44,22 @@ done
 # Starting at the second chapter's heading leaves out what comes before it.
 start=$(grep -b -o 'CHAPTER 2' "$work/book.txt" | cut -d: -f1)
 "$tool" render "$work/book.txt" --out "$work/from2" --start "$start" 2>/dev/null </dev/null
-[ "$(cd "$work/from2" && ls | tr '\n' ' ')" = "01-chapter-02.wav 02-chapter-12.wav " ] ||
+[ "$(cd "$work/from2" && ls | tr '\n' ' ')" = \
+  "01-chapter-02.vtt 01-chapter-02.wav 02-chapter-12.vtt 02-chapter-12.wav " ] ||
   fail "--start: $(ls "$work/from2")"
 
-# Rendering again into a folder removes the chapter files of the earlier rendering (any format),
-# and nothing else.
+# Rendering again into a folder removes the chapter files of the earlier rendering (any format,
+# and their subtitles), and nothing else.
 again="$work/again"
 mkdir -p "$again/06-chapter-03.wav"
-for f in 05-opening.ogg 09-chapter-07.flac 10-chapter-12.wav 123-chapter--1.wav notes.txt \
+for f in 05-opening.ogg 09-chapter-07.flac 10-chapter-12.wav 123-chapter--1.wav 05-opening.vtt notes.txt \
   1-chapter-01.wav 02-chapter-01.wav.bak 07-chapter-x.wav 08-epilogue.wav 11-opening.mp3; do
   echo keep >"$again/$f"
 done
 ln -s notes.txt "$again/12-chapter-04.wav"
 "$tool" render "$work/book.txt" --out "$again" --start "$start" 2>/dev/null </dev/null
 left=$(cd "$again" && LC_ALL=C ls | tr '\n' ' ')
-[ "$left" = "01-chapter-02.wav 02-chapter-01.wav.bak 02-chapter-12.wav 06-chapter-03.wav \
+[ "$left" = "01-chapter-02.vtt 01-chapter-02.wav 02-chapter-01.wav.bak 02-chapter-12.vtt 02-chapter-12.wav 06-chapter-03.wav \
 07-chapter-x.wav 08-epilogue.wav 1-chapter-01.wav 11-opening.mp3 12-chapter-04.wav notes.txt " ] ||
   fail "rendering again left: $left"
 cmp -s "$again/01-chapter-02.wav" "$work/from2/01-chapter-02.wav" || fail "rendering again differs"

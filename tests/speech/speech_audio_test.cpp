@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -23,6 +24,15 @@ using testing::MedianF0;
 using testing::Milliseconds;
 using testing::RenderSamples;
 using testing::Rms;
+
+// Just past the last sample louder than a whisper.
+std::size_t AudibleEnd(const std::vector<std::int16_t>& samples) {
+  std::size_t end = samples.size();
+  while (end > 0 && std::abs(static_cast<int>(samples[end - 1])) <= 300) {
+    --end;
+  }
+  return end;
+}
 
 int Rate() {
   return EspeakSynthesizer::Instance().SampleRate();
@@ -61,6 +71,72 @@ TEST(SpeechAudio, SilenceAddsItsLengthAtEveryRate) {
           << "rate " << rate << ": " << with;
     }
   }
+}
+
+// espeak-ng carries a little from one text to the next, through changes of voice too: the same
+// sentence comes out up to some 60 ms longer or shorter depending on the texts before it. Two
+// renderings compare when both follow the same texts: these, rendered twice first.
+std::vector<std::int16_t> RenderAfter(const std::string& before, const std::string& markup) {
+  RenderSamples(before);
+  RenderSamples(before);
+  return RenderSamples(markup);
+}
+
+std::string WithoutSilences(std::string text, int* count) {
+  const std::string silence = R"(<silence msec="500"/>)";
+  *count = 0;
+  for (std::size_t at; (at = text.find(silence)) != std::string::npos; ++*count) {
+    text.erase(at, silence.size());
+  }
+  return text;
+}
+
+// A silence in every place it can stand adds exactly its length.
+TEST(SpeechAudio, SilenceAddsItsLengthWhereverItStands) {
+#define SILENCE R"(<silence msec="500"/>)"
+  // clang-format off
+  const char* const cases[] = {
+      "One. " SILENCE "Two.",         "One! " SILENCE "Two.",         "One? " SILENCE "Two.",
+      "One; " SILENCE "Two.",         "One: " SILENCE "Two.",         "One, " SILENCE "two.",
+      "One\x85 " SILENCE "two.",      "\"One.\" " SILENCE "Two.",     "\"One,\" " SILENCE "two.",
+      SILENCE "One. Two.",            "One. Two." SILENCE,            "One. " SILENCE SILENCE "Two.",
+      "One " SILENCE SILENCE "two.",  "One -- " SILENCE "two.",       "It was nine AM " SILENCE ". Then",
+      "One.) " SILENCE "Two.",        "He left at 3. " SILENCE "Then.",
+      "<VOICE REQUIRED=\"Gender=Male\">He left. " SILENCE "<VOLUME LEVEL=\"70\">Then</VOLUME> he came.",
+      "on <partofsp part=\"noun\">record</partofsp>. " SILENCE "Then.",
+  };
+  // clang-format on
+#undef SILENCE
+  for (const char* with : cases) {
+    int silences = 0;
+    const std::string without = WithoutSilences(with, &silences);
+    const double added = Milliseconds(RenderAfter(without, with).size()) -
+                         Milliseconds(RenderAfter(without, without).size());
+    EXPECT_NEAR(added, 500.0 * silences, 20.0) << with;
+  }
+}
+
+// A mark that espeak-ng does not report (here one written right after a full stop, where the
+// translator never puts one) still gets its silence: at the end of the utterance, not lost.
+TEST(SpeechAudio, UnreportedMarkKeepsItsSilence) {
+  const auto utterance = [](const std::string& ssml, std::vector<int> silences) {
+    SpeechStep step;
+    step.utterance.voice_name = "en-us+m3";
+    step.utterance.ssml = ssml;
+    step.utterance.silences_ms = std::move(silences);
+    return std::vector<SpeechStep>{step};
+  };
+  const auto length = [](const std::vector<SpeechStep>& steps) {
+    RenderAfter("One. Two.", "One. Two.");
+    std::size_t n = 0;
+    EspeakSynthesizer::Instance().Render(steps,
+                                         [&](std::span<const std::int16_t> s) { n += s.size(); });
+    return Milliseconds(n);
+  };
+  const double plain = length(utterance("<speak>One. Two.</speak>", {}));
+  const double marked =
+      length(utterance(R"(<speak>One. <mark name="0"/>Two.<mark name="1"/></speak>)", {500, 300}));
+  EXPECT_NEAR(marked - plain, 800.0, 20.0);
 }
 
 TEST(SpeechAudio, PunctuationAfterMarkupIsNotReadOut) {
@@ -263,6 +339,40 @@ TEST(FileSpeechVoice, WritesWhatItSpeaks) {
     }
   }
   std::filesystem::remove_all(dir);
+}
+
+// The words of a sentence with markup: each once, in order, pointing at itself in the text, at the
+// sample where it starts.
+TEST(FileSpeechVoice, ReportsEveryWordOnceWhereItStands) {
+  const std::string sentence =
+      R"(<VOICE REQUIRED="Gender=Female"><RATE SPEED="+2">Tom &amp; <emph>Mary</emph> )"
+      R"(<VOICE REQUIRED="Name=Microsoft Sam">walked</VOICE> home. <silence msec="500"/>)"
+      R"(It cost <context ID="currency">$3.50</context>, they said.</VOICE>)";
+  const std::u16string text = Windows1252ToUtf16(sentence);
+  std::vector<std::int16_t> samples;
+  SinkSpeechVoice voice(
+      [&](std::span<const std::int16_t> s) { samples.insert(samples.end(), s.begin(), s.end()); });
+  std::vector<HeardWord> words;
+  voice.SetWordListener([&](const HeardWord& word) { words.push_back(word); });
+  voice.Speak(text, kSpeakIsXml);
+  std::vector<std::string> spoken;
+  for (const HeardWord& word : words) {
+    spoken.push_back(Utf16ToUtf8(std::u16string_view(text).substr(word.start, word.length)));
+    EXPECT_EQ(word.at, std::chrono::steady_clock::time_point{});  // no time: nothing played
+  }
+  EXPECT_THAT(spoken, ::testing::ElementsAre("Tom", "&amp;", "Mary", "walked", "home", "It", "cost",
+                                             "$3.50", "they", "said"));
+  ASSERT_EQ(words.size(), 10u);
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    EXPECT_GT(words[i].sample, words[i - 1].sample) << spoken[i];
+  }
+  EXPECT_LT(words.back().sample, AudibleEnd(samples));
+  // "It" comes after the half second of quiet that the silence is.
+  std::size_t quiet = 0;
+  for (std::size_t i = words[5].sample; i > 0 && samples[i - 1] == 0; --i) {
+    ++quiet;
+  }
+  EXPECT_GE(quiet, static_cast<std::size_t>(Rate() / 2));
 }
 
 TEST(FileSpeechVoice, UnwritablePathIsAnError) {

@@ -2,11 +2,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "speech/espeak_input.h"
+#include "speech/recording_voice.h"
 #include "speech/speech_voice.h"
 
 namespace quillon {
@@ -431,6 +435,144 @@ TEST(MarkupOfSpokenText, PlainTextIsTakenLiterally) {
   EXPECT_EQ(MarkupOfSpokenText(u"<emph>a</emph> & \u2026", kSpeakIsXml), "<emph>a</emph> & \x85");
   EXPECT_EQ(MarkupOfSpokenText(u"<emph>a</emph> & b", 0), "&lt;emph>a&lt;/emph> &amp; b");
   EXPECT_EQ(Describe(ParseSpeechMarkup(MarkupOfSpokenText(u"<emph>a & b", 0))), "[]<emph>a & b");
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+TEST(TranslateSpeechMarkup, SilenceAfterAFullStopIsMarkedBeforeIt) {
+  // espeak-ng reports no mark right after a full stop; before it the quiet is the same.
+  struct Case {
+    std::string markup;
+    std::string expected;  // in the SSML
+  };
+  // clang-format off
+  const Case cases[] = {
+      {R"(One. <silence msec="500"/>Two.)",          R"(>One<mark name="0"/>. Two.)"},
+      {R"(One.. <silence msec="500"/>Two.)",         R"(>One<mark name="0"/>.. Two.)"},
+      {R"(It was nine AM <silence msec="500"/>. Then)", R"(>It was nine AM<mark name="0"/>. Then)"},
+      {R"("One." <silence msec="500"/>Two.)",        R"(>"One." <mark name="0"/>Two.)"},
+      {R"(One! <silence msec="500"/>Two.)",          R"(>One! <mark name="0"/>Two.)"},
+      // Phonemes directly before a tag would be spelt out: the plain word is said instead.
+      {R"(on <partofsp part="noun">record</partofsp>. <silence msec="500"/>Then)", R"(record<mark name="0"/>. )"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const auto steps = TranslateSpeechMarkup(c.markup);
+    ASSERT_EQ(steps.size(), 1u) << c.markup;
+    EXPECT_THAT(steps[0].utterance.ssml, HasSubstr(c.expected)) << c.markup;
+    EXPECT_EQ(steps[0].utterance.silences_ms, std::vector<int>{500}) << c.markup;
+    EXPECT_FALSE(steps[0].utterance.uses_phonemes) << c.markup;
+  }
+}
+
+// Where a word espeak-ng reports in the SSML was written from in the markup.
+struct SourceCase {
+  const char* what;
+  std::string markup;
+  std::string in_ssml;   // the word as the SSML holds it (its first occurrence)
+  std::string expected;  // the markup it stands on
+};
+
+class WordSourceTest : public ::testing::TestWithParam<SourceCase> {};
+
+TEST_P(WordSourceTest, PointsAtTheMarkup) {
+  const SourceCase& c = GetParam();
+  std::optional<MarkupSpan> span;
+  for (const SpeechStep& step : TranslateSpeechMarkup(c.markup)) {
+    const std::string& ssml = step.utterance.ssml;
+    ASSERT_EQ(step.utterance.ssml_sources.size(), ssml.size());
+    const std::size_t at = ssml.find(c.in_ssml);
+    if (step.is_silence || at == std::string::npos) {
+      continue;
+    }
+    const auto chars = [](std::string_view s) {
+      return static_cast<int>(std::count_if(s.begin(), s.end(), [](char b) {
+        return (static_cast<unsigned char>(b) & 0xC0) != 0x80;
+      }));
+    };
+    span = WordSource(step.utterance, chars(std::string_view(ssml).substr(0, at)) + 1,
+                      chars(c.in_ssml));
+    break;
+  }
+  ASSERT_TRUE(span) << c.what;
+  EXPECT_EQ(c.markup.substr(span->begin, span->end - span->begin), c.expected) << c.what;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Markup, WordSourceTest, ::testing::Values(
+    SourceCase{"plain word",           "The river is yellow.",                       "river",        "river"},
+    SourceCase{"inside a profile",     kProfile1 + "Hi there.</VOICE>",              "there",        "there"},
+    SourceCase{"entity",               "Tom &amp; Mary",                             "&amp;",        "&amp;"},
+    SourceCase{"stray ampersand",      "Tom & Mary",                                 "&amp;",        "&"},
+    SourceCase{"character reference",  "caf&#233; au lait",                          "caf\xC3\xA9",  "caf&#233;"},
+    SourceCase{"after a multibyte",    "Caf\xE9 au lait",                            "lait",         "lait"},
+    SourceCase{"spelt-out money",      R"(<context ID="currency">$3.50</context> now)", "dollars",   "$3.50"},
+    SourceCase{"phonemes",             R"(on <partofsp part="noun">record</partofsp> now)", "[[r'Ek3d ]]", "record"},
+    SourceCase{"after a silence",      R"(a <silence msec="5"/>bird)",               "bird",         "bird"},
+    SourceCase{"second voice",         R"(Hi <VOICE REQUIRED="Name=Microsoft Mary">there</VOICE>)", "there", "there"},
+    SourceCase{"emphasis",             "He said <emph>no</emph>. Then",              "no",           "no"},
+    SourceCase{"escaped phoneme start", "[[x]] y",                                   "[ [x]]",       "[[x]]"}));
+// clang-format on
+
+TEST(WordSource, TextTheMarkupDoesNotHoldIsNoWord) {
+  const auto steps = TranslateSpeechMarkup("Hello.");
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_FALSE(WordSource(steps[0].utterance, 1, 7));       // <speak>
+  EXPECT_FALSE(WordSource(steps[0].utterance, 0, 3));       // before the text
+  EXPECT_FALSE(WordSource(steps[0].utterance, 10'000, 3));  // beyond it
+}
+
+TEST(ReadSpokenText, MapsBackToTheUtf16Text) {
+  // A character beyond the basic plane is one byte ('?') and two UTF-16 units.
+  const SpokenMarkup emoji = ReadSpokenText(u"\U0001F600 ok", kSpeakIsXml);
+  EXPECT_EQ(emoji.markup, "? ok");
+  EXPECT_EQ(emoji.utf16_offsets, (std::vector<std::size_t>{0, 2, 3, 4, 5}));
+  EXPECT_EQ(emoji.Utf16Of({2, 4}), (std::pair<std::size_t, std::size_t>{3, 2}));
+  // Plain text: the escapes stand on the one character they escape.
+  const SpokenMarkup plain = ReadSpokenText(u"a & <b", 0);
+  EXPECT_EQ(plain.markup, "a &amp; &lt;b");
+  EXPECT_EQ(plain.Utf16Of({2, 7}), (std::pair<std::size_t, std::size_t>{2, 1}));
+  EXPECT_EQ(plain.Utf16Of({8, 13}), (std::pair<std::size_t, std::size_t>{4, 2}));
+  const HeardWord word = plain.WordAt({8, 13}, 99);
+  EXPECT_EQ(word.start, 4u);
+  EXPECT_EQ(word.length, 2u);
+  EXPECT_EQ(word.sample, 99u);
+  // Out of range is clamped, never read past the end.
+  EXPECT_EQ(plain.Utf16Of({100, 200}), (std::pair<std::size_t, std::size_t>{6, 0}));
+}
+
+TEST(PlainTextOfMarkup, IsWhatIsHeardOnOneLine) {
+  // clang-format off
+  const std::pair<std::string, std::string> cases[] = {
+      {kProfile1 + "\"Hi,\" she said.</VOICE>",                 "\"Hi,\" she said."},
+      {R"(<silence msec="500"/>CHAPTER 1)",                     "CHAPTER 1"},
+      {R"(six AM <silence msec="500"/> and  then)",             "six AM and then"},
+      {"Tom &amp; <emph>Mary</emph> &lt;3 \r\n",                "Tom & Mary <3"},
+      {"a <b is true",                                          "a <b is true"},
+      {"",                                                      ""},
+  };
+  // clang-format on
+  for (const auto& [markup, plain] : cases) {
+    EXPECT_EQ(PlainTextOfMarkup(markup), plain) << markup;
+  }
+}
+
+TEST(RecordingVoice, ReportsTheWordsItIsGiven) {
+  RecordingVoice voice;
+  std::vector<HeardWord> heard;
+  voice.SetWordListener([&](const HeardWord& word) { heard.push_back(word); });
+  const auto at = std::chrono::steady_clock::time_point(std::chrono::seconds(5));
+  voice.QueueWords({{0, 3, 0, at}, {4, 5, 100, {}}});
+  voice.Speak(u"Tom Mary", kSpeakIsXml);
+  voice.Speak(u"again", kSpeakIsXml);  // no words given for it
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[0], (HeardWord{0, 3, 0, at}));
+  EXPECT_EQ(heard[1].start, 4u);
+  EXPECT_NE(heard[1].at, std::chrono::steady_clock::time_point{});  // stamped when reported
 }
 
 }  // namespace

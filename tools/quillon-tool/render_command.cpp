@@ -1,6 +1,7 @@
 // quillon-tool render DOCUMENT --out DIR [--format wav|flac|ogg] [--start POS]
 //
-// An audiobook: the window's reading loop with a file voice, one file per chapter. A new file
+// An audiobook: the window's reading loop with a file voice, one file per chapter, each with its
+// subtitles (WebVTT, one cue per sentence) beside it once it is complete. A new file
 // starts at each line that holds a chapter heading; text before the first heading has a file of
 // its own. espeak-ng runs on its one synthesis thread; encoding runs beside it on another, so
 // both cores work. The samples and their order are those of a plain sequential reading, so the
@@ -18,6 +19,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,12 +29,15 @@
 #include <thread>
 #include <vector>
 
+#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/audio_file.h"
 #include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
+#include "speech/markup_parser.h"
+#include "speech/webvtt.h"
 #include "tools/quillon-tool/audio_file_thread.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
@@ -68,9 +73,12 @@ class ChapterFilesVoice final : public SpeechVoice {
     for (unsigned i = 0; i < std::max(jobs, 1u); ++i) {
       writers_.push_back(std::make_unique<AudioFileThread>(
           [this](const std::string& path, std::uint64_t frames) {
-            std::lock_guard lock(report_mutex_);
-            completed_.push_back(path);
-            completed_frames_ += frames;
+            {
+              std::lock_guard lock(report_mutex_);
+              completed_.push_back(path);
+              completed_frames_ += frames;
+            }
+            WriteSubtitles(path);
           },
           [this](const std::string& path) {
             std::lock_guard lock(report_mutex_);
@@ -88,9 +96,11 @@ class ChapterFilesVoice final : public SpeechVoice {
 
   void Speak(std::u16string_view text, unsigned flags) override {
     StopSignals::ThrowIfStopRequested();
-    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(MarkupOfSpokenText(text, flags));
+    const std::string markup = MarkupOfSpokenText(text, flags);
+    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(markup);
     if (!file_open_) {
       if (!files_.empty()) {
+        HandOverSubtitles();
         Writer().Close();
       }
       char index[16];
@@ -102,17 +112,27 @@ class ChapterFilesVoice final : public SpeechVoice {
       file_open_ = true;
     }
     AudioFileThread& writer = Writer();
+    subtitles_.StartSentence();
     EspeakSynthesizer::Instance().Render(steps, [&](std::span<const std::int16_t> samples) {
       StopSignals::ThrowIfStopRequested();
       writer.Write(samples);
+      subtitles_.Add(samples);
       samples_ += samples.size();
     });
+    subtitles_.EndSentence(Windows1252ToUtf8(PlainTextOfMarkup(markup)), rate_);
   }
 
   // Waits for every file to be complete; rethrows the first error.
   void Finish() {
+    if (!files_.empty()) {
+      HandOverSubtitles();
+    }
     for (auto& writer : writers_) {
       writer->Finish();
+    }
+    std::lock_guard lock(report_mutex_);
+    if (subtitles_error_) {
+      std::rethrow_exception(subtitles_error_);
     }
   }
 
@@ -144,6 +164,32 @@ class ChapterFilesVoice final : public SpeechVoice {
   }
 
  private:
+  // The cues of the file being written go with it; its writer writes them once it is complete.
+  void HandOverSubtitles() {
+    std::lock_guard lock(report_mutex_);
+    pending_subtitles_[files_.back()] = subtitles_.Take();
+  }
+  // On a writer's thread, for a file that has just taken its final name: its subtitles beside it,
+  // under a temporary name until whole. A failure is told by Finish.
+  void WriteSubtitles(const std::string& audio_path) {
+    std::vector<SubtitleCue> cues;
+    {
+      std::lock_guard lock(report_mutex_);
+      cues = std::move(pending_subtitles_[audio_path]);
+      pending_subtitles_.erase(audio_path);
+    }
+    try {
+      PendingFile file(std::filesystem::path(audio_path).replace_extension(".vtt"));
+      WriteWebVtt(file.TemporaryPath(), cues, file.FinalPath().string());
+      file.Commit();
+    } catch (...) {
+      std::lock_guard lock(report_mutex_);
+      if (!subtitles_error_) {
+        subtitles_error_ = std::current_exception();
+      }
+    }
+  }
+
   std::filesystem::path dir_;
   AudioFormat format_;
   int rate_;
@@ -155,6 +201,9 @@ class ChapterFilesVoice final : public SpeechVoice {
   std::vector<std::string> completed_;
   std::uint64_t completed_frames_ = 0;
   std::vector<std::string> removed_;
+  SubtitleTrack subtitles_;                                            // of the file being written
+  std::map<std::string, std::vector<SubtitleCue>> pending_subtitles_;  // by audio file
+  std::exception_ptr subtitles_error_;
   std::vector<std::unique_ptr<AudioFileThread>> writers_;
 
   AudioFileThread& Writer() { return *writers_[(files_.size() - 1) % writers_.size()]; }
@@ -169,7 +218,8 @@ struct RenderOptions {
 };
 
 // Whether a file name is one render makes: "NN-opening" or "NN-chapter-NN" (two digits or more,
-// a chapter number that may be negative) with the extension of a format it writes.
+// a chapter number that may be negative) with the extension of a format it writes, or of the
+// subtitles beside them.
 bool IsChapterFileName(std::string_view name) {
   const auto digits = [&name](std::size_t at) {
     std::size_t end = at;
@@ -198,7 +248,7 @@ bool IsChapterFileName(std::string_view name) {
   } else {
     return false;
   }
-  return rest == ".wav" || rest == ".flac" || rest == ".ogg";
+  return rest == ".wav" || rest == ".flac" || rest == ".ogg" || rest == ".vtt";
 }
 
 // Removes the chapter files of an earlier rendering from the folder, so that a shorter book or
