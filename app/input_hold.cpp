@@ -149,6 +149,18 @@ QWindow* TopLevelWindow(QObject* receiver) {
   return window;
 }
 
+// Closes that the user asks for: of a window or a dialog. A tooltip or a popup that closes itself
+// from a timer closes at once.
+bool IsUserClose(QObject* receiver) {
+  Qt::WindowType type = Qt::Widget;
+  if (receiver->isWindowType()) {
+    type = static_cast<QWindow*>(receiver)->type();
+  } else if (receiver->isWidgetType()) {
+    type = static_cast<QWidget*>(receiver)->windowType();
+  }
+  return type == Qt::Window || type == Qt::Dialog;
+}
+
 bool BlockedByModalWindow(QObject* receiver) {
   QWindow* modal = QGuiApplication::modalWindow();
   if (modal == nullptr) {
@@ -184,6 +196,9 @@ bool InputHold::eventFilter(QObject* receiver, QEvent* event) {
   if (IsUserInput(type)) {
     // Shortcuts go to whatever registered them (actions among them); all else to windows.
     if (type != QEvent::Shortcut && !receiver->isWidgetType() && !receiver->isWindowType()) {
+      return false;
+    }
+    if (type == QEvent::Close && !IsUserClose(receiver)) {
       return false;
     }
   } else if (IsClickAnimation(receiver, event)) {

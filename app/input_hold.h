@@ -3,10 +3,10 @@
 // While a sentence is spoken the window handles no input, yet none may be lost: an InputHold,
 // installed on the application, takes every user-input event aimed at the program's windows
 // (mouse presses, releases, double clicks, moves and wheel turns; key presses and releases; the
-// shortcuts, mnemonics among them, that key presses trigger; the window system's close requests)
-// while it holds, and keeps a copy of each with its receiver, in arrival order. Everything else
-// (repaints, timers, posted calls) goes on. Deliver hands the kept events to their receivers in
-// that order, as if they had just arrived.
+// shortcuts, mnemonics among them, that key presses trigger; requests to close a window or a
+// dialog, from the window system or the program) while it holds, and keeps a copy of each with its
+// receiver, in arrival order. Everything else (repaints, timers, posted calls) goes on. Deliver
+// hands the kept events to their receivers in that order, as if they had just arrived.
 //
 // Two things are done so that a kept click is handled where it is delivered and nowhere later: a
 // kept mnemonic clicks its button at once when delivered (a button's own mnemonic would click it

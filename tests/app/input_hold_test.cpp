@@ -180,6 +180,15 @@ TEST_F(InputHoldTest, ACloseRequestWaitsForDelivery) {
   }
   hold_.Deliver();
   EXPECT_FALSE(window_->isVisible());
+
+  // A tooltip that closes itself while holding (from its timer) closes at once.
+  QWidget tip(nullptr, Qt::ToolTip);
+  tip.show();
+  {
+    const InputHold::Holding holding(hold_);
+    tip.close();
+    EXPECT_FALSE(tip.isVisible());
+  }
 }
 
 TEST_F(InputHoldTest, InputForAGoneWidgetOrABlockedWindowIsDropped) {
