@@ -150,6 +150,12 @@ stop_and_check() {
   [ "${last%% *}" = spoken ] || fail "$what: still speaking after the sound ended ($last)"
   [ "$quiet_at" -le $((${last#* } + 500)) ] || fail "$what: sound after the last sentence"
   stop_took=$((quiet_at - stop_at))
+  # For the figures: what was left of the sentence being spoken at the Stop, and how long the one
+  # after it took (0 when none came).
+  stop_allowance=$(awk -v t="$stop_at" '
+    $1 == "speak" { start = $2 } $1 == "spoken" && start <= t + 200 { rest = $2 - t }
+    $1 == "spoken" && start > t + 200 { next_one = $2 - start }
+    END { printf "%d+%d", rest, next_one }' "$speech_log")
 }
 
 # 1. The novel, both cores busy.
@@ -170,14 +176,15 @@ for trial in $(seq 1 20); do
     sleep 0.05
   done
   stop_and_check "trial $trial ($how at $moment ms)" "$how"
-  figures+=("$trial:$how@${moment}ms:${stop_took}ms")
+  figures+=("$trial:$how@${moment}ms:${stop_took}ms(${stop_allowance})")
 done
 for pid in "${busy_pids[@]}"; do
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 done
 busy_pids=()
-echo "figure: stop to sound end per trial (trial:input@moment:time): ${figures[*]}"
+echo "figure: stop to sound end per trial (trial:input@moment:time(rest of the sentence+the next" \
+  "one, ms)): ${figures[*]}"
 fi
 
 # 2. "&Close" during a reading.
@@ -240,7 +247,7 @@ start_reader "$work/long"
 read_until_heard "long line"
 sleep 2
 stop_and_check "long line" mouse
-echo "figure: one line of 300 KB: stop to sound end $stop_took ms"
+echo "figure: one line of 300 KB: stop to sound end $stop_took ms ($stop_allowance)"
 click close
 wait_for_exit "$reader_pid" 300 || fail "long line: the program did not end"
 code=0
