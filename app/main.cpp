@@ -2,7 +2,8 @@
 // folder (app/file_locations.h).
 //
 // The voice comes first: without it the program reports why and ends with exit code 1 before any
-// window is shown. Exit code 0 after a normal end.
+// window is shown. Exit code 0 after a normal end. With QUILLON_SPEECH_LOG set, the time each
+// sentence starts and ends is noted in that file (app/speech_log.h).
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 
 #include "app/error_message.h"
 #include "app/quillon_talks_main.h"
+#include "app/speech_log.h"
 #include "speech/pulse_voice.h"
 #include "speech/speech_voice.h"
 
@@ -21,8 +23,12 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(
       QIcon::fromTheme(QStringLiteral("net.quillonfenwright.QuillonReader")));
   std::unique_ptr<quillon::SpeechVoice> voice;
+  std::unique_ptr<quillon::SpeechVoice> logged;
   try {
     voice = std::make_unique<quillon::PulseSpeechVoice>();
+    if (const QByteArray log = qgetenv("QUILLON_SPEECH_LOG"); !log.isEmpty()) {
+      logged = std::make_unique<quillon::LoggedVoice>(*voice, log.toStdString());
+    }
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, QStringLiteral("Quillon Reader"),
                           QString::fromStdString(quillon::ErrorMessageText(error.what())));
@@ -30,7 +36,7 @@ int main(int argc, char** argv) {
   }
   int code = 0;
   {
-    quillon::TfQuillonReaderMain window(*voice);
+    quillon::TfQuillonReaderMain window(logged ? *logged : *voice);
     window.show();
     code = QApplication::exec();
   }

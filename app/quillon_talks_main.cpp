@@ -82,11 +82,12 @@ FormColour DrawFormColour(std::mt19937& generator) {
 }
 
 TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options)
-    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
+    : input_hold_(std::make_unique<InputHold>()),
+      threaded_voice_(std::make_unique<ThreadedVoice>(voice, *input_hold_)),
       options_(std::move(options)),
       settings_path_(options_.settings_path.empty()
-                    ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
-                    : SettingsLocation(options_.settings_path)) {
+                         ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
+                         : SettingsLocation(options_.settings_path)) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     scale_ = screen->logicalDotsPerInch() / 96.0;
   }
@@ -282,8 +283,9 @@ void TfQuillonReaderMain::FormCreate() {
   // into its range; the window would otherwise land elsewhere and take no clicks.
   const CoordinateRange range =
       QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
-  const WindowPosition position = BringIntoCoordinateRange(
-      LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth), Scaled(kOuterHeight), range);
+  const WindowPosition position =
+      BringIntoCoordinateRange(LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth),
+                               Scaled(kOuterHeight), range);
   move(position.left, position.top);
 
   // 6: the novel from the current directory, else the installed one. The view has no text limit
@@ -305,7 +307,21 @@ void TfQuillonReaderMain::FormDestroy() {
   btnCloseClick();
 }
 
+void TfQuillonReaderMain::HandlePendingEvents(bool wait) {
+  // What arrived during the last sentence comes first, in its order; then what is pending now.
+  // Input just handed over may be all there was: then there is nothing to wait for.
+  const bool kept = input_hold_->KeptCount() > 0;
+  input_hold_->Deliver();
+  QCoreApplication::processEvents(wait && !kept
+                                      ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
+                                      : QEventLoop::AllEvents);
+}
+
 void TfQuillonReaderMain::btnReadClick() {
+  // A window that is closing starts no reading: it would clear the stop flag its close raised.
+  if (close_requested_) {
+    return;
+  }
   ++reading_depth_;
   struct Leave {
     int& depth;
@@ -313,12 +329,9 @@ void TfQuillonReaderMain::btnReadClick() {
   } leave{reading_depth_};
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
-  options.wait_for_events = [] {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  };
+  options.wait_for_events = [this] { HandlePendingEvents(true); };
   RunReadingLoop(
-      *view_, *threaded_voice_, state_,
-      [] { QCoreApplication::processEvents(QEventLoop::AllEvents); }, options);
+      *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
 }
 
 void TfQuillonReaderMain::btnStopClick() {
@@ -404,8 +417,11 @@ void TfQuillonReaderMain::changeEvent(QEvent* event) {
 }
 
 void TfQuillonReaderMain::closeEvent(QCloseEvent* event) {
+  // During a reading the window stays until the reading has ended: the close stops it, and every
+  // reading nested in it, at their next stop test.
   if (reading_depth_ > 0) {
     close_requested_ = true;
+    RequestStop(state_);
     event->ignore();
     return;
   }

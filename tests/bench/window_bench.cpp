@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/quillon_talks_main.h"
+#include "app/input_hold.h"
 #include "app/threaded_voice.h"
 #include "speech/file_voice.h"
 #include "speech/speech_voice.h"
@@ -80,7 +81,8 @@ BENCHMARK(BM_OpenWindowOnNovel)->Unit(benchmark::kMillisecond)->Iterations(5);
 void LongestEventGap(benchmark::State& state, quillon::SpeechVoice& inner,
                      std::u16string_view text) {
   Application();
-  quillon::ThreadedVoice voice(inner);
+  quillon::InputHold hold;
+  quillon::ThreadedVoice voice(inner, hold);
   for (auto _ : state) {
     QElapsedTimer clock;
     qint64 last = 0;
