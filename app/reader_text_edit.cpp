@@ -11,9 +11,10 @@
 namespace quillon {
 
 ReaderTextEdit::ReaderTextEdit(QWidget* parent) : QTextEdit(parent) {
-  // Marks are drawn from the layout's positions: any change of the text moves them away.
-  connect(document(), &QTextDocument::contentsChanged, this, [this] {
-    if (!sentence_.empty() || !word_.empty()) {
+  // Marks stand at positions of the text: a new or changed text drops them. A change of format
+  // alone (a bigger font) replaces as many characters as it removes, and keeps them.
+  connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+    if (removed != added && (!sentence_.empty() || !word_.empty())) {
       ClearMarks();
     }
   });

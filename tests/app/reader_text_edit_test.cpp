@@ -98,11 +98,19 @@ TEST_F(ReaderTextEditTest, MarksShowInTheirColoursOverTheSelectionAndGoWhenClear
   EXPECT_EQ(cleared, before);
 }
 
-TEST_F(ReaderTextEditTest, SpansAreClampedAndAChangedTextDropsTheMarks) {
+TEST_F(ReaderTextEditTest, SpansAreClampedAndKeptOverAFontChangeButDroppedWithANewText) {
   edit_.SetMarks({-5, 10}, {100000, 3});
   EXPECT_EQ(edit_.SentenceMark(), (DocumentSpan{0, 5}));
   EXPECT_TRUE(edit_.WordMark().empty());
   edit_.SetMarks({0, 10}, {4, 5});
+  // A bigger font keeps them where they are.
+  QTextCharFormat bigger;
+  bigger.setFontPointSize(24);
+  QTextCursor all(edit_.document());
+  all.select(QTextCursor::Document);
+  all.mergeCharFormat(bigger);
+  EXPECT_EQ(edit_.SentenceMark(), (DocumentSpan{0, 10}));
+  EXPECT_EQ(edit_.WordMark(), (DocumentSpan{4, 5}));
   edit_.setPlainText(QStringLiteral("Another text."));
   EXPECT_TRUE(edit_.SentenceMark().empty());
   EXPECT_TRUE(edit_.WordMark().empty());
