@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <chrono>
 #include <exception>
+#include <string_view>
+#include <utility>
 
 #include "app/bookmarks.h"
 #include "app/button_icons.h"
@@ -85,13 +87,20 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
     : threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
       options_(std::move(options)),
       settings_path_(options_.settings_path.empty()
-                    ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
-                    : SettingsLocation(options_.settings_path)) {
+                         ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
+                         : SettingsLocation(options_.settings_path)) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     scale_ = screen->logicalDotsPerInch() / 96.0;
   }
   AddFontSubstitutes();  // before any font of the window is resolved
   BuildControls();
+  // Words are heard on the window's thread while a sentence is spoken; the reading that spoke it
+  // marks them.
+  threaded_voice_->SetWordListener([this](const HeardWord& word) {
+    if (follow_along_ != nullptr) {
+      follow_along_->WordHeard(word);
+    }
+  });
   RunHandler([this] { FormCreate(); });
 }
 
@@ -122,7 +131,7 @@ void TfQuillonReaderMain::BuildControls() {
     widget->setGeometry(Scaled(left), Scaled(top), Scaled(width), Scaled(height));
   };
 
-  riched = new QTextEdit(this);
+  riched = new ReaderTextEdit(this);
   place(riched, "riched", 2, 2, 600, 571);
   riched->setReadOnly(true);
   riched->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -282,8 +291,9 @@ void TfQuillonReaderMain::FormCreate() {
   // into its range; the window would otherwise land elsewhere and take no clicks.
   const CoordinateRange range =
       QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
-  const WindowPosition position = BringIntoCoordinateRange(
-      LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth), Scaled(kOuterHeight), range);
+  const WindowPosition position =
+      BringIntoCoordinateRange(LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth),
+                               Scaled(kOuterHeight), range);
   move(position.left, position.top);
 
   // 6: the novel from the current directory, else the installed one. The view has no text limit
@@ -311,10 +321,26 @@ void TfQuillonReaderMain::btnReadClick() {
     int& depth;
     ~Leave() { --depth; }
   } leave{reading_depth_};
+  // The sentence being spoken and the word being heard are marked in the view while this reading
+  // runs, and no longer once it has ended, however it ends.
+  FollowAlong follow(*riched, *view_);
+  struct Follow {
+    FollowAlong*& active;
+    FollowAlong* outer;
+    FollowAlong& own;
+    ~Follow() {
+      own.Clear();
+      active = outer;
+    }
+  } following{follow_along_, std::exchange(follow_along_, &follow), follow};
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
   options.wait_for_events = [] {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  };
+  options.on_line = [&follow](std::string_view) { follow.LineFetched(); };
+  options.on_sentence_spoken = [&follow](const SpokenSentence& sentence) {
+    follow.SentenceSpoken(sentence);
   };
   RunReadingLoop(
       *view_, *threaded_voice_, state_,

@@ -28,12 +28,14 @@ DocumentSpan ReaderTextEdit::Clamped(DocumentSpan span) const {
   return {start, end - start};
 }
 
-void ReaderTextEdit::SetMarks(DocumentSpan sentence, DocumentSpan word) {
+void ReaderTextEdit::SetMarks(DocumentSpan sentence, DocumentSpan word,
+                              Clock::time_point heard_at) {
   sentence = Clamped(sentence);
   word = Clamped(word);
   if (sentence == sentence_ && word == word_) {
     return;
   }
+  heard_at_ = heard_at;
   const DocumentSpan old_sentence = sentence_;
   const DocumentSpan old_word = word_;
   sentence_ = sentence;

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QRegion>
 #include <QTextEdit>
+#include <chrono>
 
 namespace quillon {
 
@@ -33,12 +34,16 @@ class ReaderTextEdit final : public QTextEdit {
 
   explicit ReaderTextEdit(QWidget* parent = nullptr);
 
-  // Marks sentence and, inside it, word; an empty span marks nothing. Spans are clamped to the
-  // document.
-  void SetMarks(DocumentSpan sentence, DocumentSpan word);
+  using Clock = std::chrono::steady_clock;
+
+  // Marks sentence and, inside it, word, a word heard at heard_at; an empty span marks nothing.
+  // Spans are clamped to the document.
+  void SetMarks(DocumentSpan sentence, DocumentSpan word, Clock::time_point heard_at = {});
   void ClearMarks() { SetMarks({}, {}); }
   DocumentSpan SentenceMark() const { return sentence_; }
   DocumentSpan WordMark() const { return word_; }
+  // When the marked word was heard (the clock's epoch when not told).
+  Clock::time_point WordHeardAt() const { return heard_at_; }
 
   // The area a span takes in the viewport, one rectangle per display line it covers.
   QRegion SpanRegion(DocumentSpan span) const;
@@ -61,6 +66,7 @@ class ReaderTextEdit final : public QTextEdit {
 
   DocumentSpan sentence_;
   DocumentSpan word_;
+  Clock::time_point heard_at_{};
 };
 
 }  // namespace quillon
