@@ -116,7 +116,8 @@ std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& stat
     }
     int alternative = 1;
     std::string after = ApplyRewrite(rule, current, alternative, map ? &step : nullptr);
-    if (map != nullptr) {
+    // An unchanged text was copied whole: nothing to join.
+    if (map != nullptr && after != current) {
       *map = map->Then(step);
     }
     if (observer != nullptr) {

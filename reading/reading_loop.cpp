@@ -74,19 +74,23 @@ std::string_view TrimmedView(std::string_view text) {
 }
 
 // The map from length characters at offset of a text of text_length characters to the text.
-TextMap CutMap(std::size_t text_length, std::ptrdiff_t offset, std::size_t length) {
-  const auto start = static_cast<std::size_t>(offset);
+TextMap CutMap(std::size_t text_length, std::size_t offset, std::size_t length) {
   TextMap map;
-  map.Delete(start);
+  map.Delete(offset);
   map.Copy(length);
-  map.Delete(text_length - start - length);
+  map.Delete(text_length - offset - length);
   return map;
 }
 
-// Where a sentence of length characters, mapped by to_line, stands in the line. A sentence that
-// comes from nothing but inserted text (none does) would stand, empty, at the line's start.
-TextSpan SpanInLine(const TextMap& to_line, std::size_t length) {
-  return to_line.Source({0, length}).value_or(TextSpan{});
+// Where the sentence at [offset, offset + length) of the expanded line stands in the line as
+// fetched; line_map leads from the one to the other. A sentence with nothing to map back (an empty
+// one) stands, empty, where it was cut.
+TextSpan SpanInLine(const TextMap& line_map, std::size_t offset, std::size_t length) {
+  if (const auto source = line_map.Source({offset, length})) {
+    return *source;
+  }
+  const auto here = line_map.Source({offset, 1});
+  return {here ? here->start : line_map.InputLength(), 0};
 }
 
 }  // namespace
@@ -237,15 +241,17 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       // The sentence and the separator after it (a space, or a comma left outside it).
       rest = TrimmedView(rest);
       // The sentence is the front of the trimmed rest.
+      const auto offset = static_cast<std::size_t>(rest.data() - line.data());
       TextMap to_line;
+      TextSpan in_line;
       if (mapping) {
-        to_line = line_map.Then(CutMap(line.size(), rest.data() - line.data(), sentence.size()));
+        to_line = line_map.Then(CutMap(line.size(), offset, sentence.size()));
+        in_line = SpanInLine(line_map, offset, sentence.size());
       }
       rest.remove_prefix(std::min(sentence.size() + 1, rest.size()));
       if (!in_dialogue) {
         in_dialogue = sentence.starts_with('"');
       }
-      const TextSpan in_line = mapping ? SpanInLine(to_line, sentence.size()) : TextSpan{};
       TextMap step;
       TextMap* const step_map = mapping ? &step : nullptr;
       std::string_view passage;

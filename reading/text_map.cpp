@@ -150,6 +150,43 @@ TextMap TextMap::Identity(std::size_t length) {
   return map;
 }
 
+namespace {
+
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
+// Whether a cut before position k of text falls between words (or at either end).
+bool AtWordBoundary(std::string_view text, std::size_t k) {
+  return k == 0 || k == text.size() || IsBlank(text[k - 1]) || IsBlank(text[k]);
+}
+
+// How many characters a and b begin with alike, as whole words.
+std::size_t CommonWordPrefix(std::string_view a, std::string_view b) {
+  std::size_t k = 0;
+  while (k < a.size() && k < b.size() && a[k] == b[k]) {
+    ++k;
+  }
+  while (k > 0 && !(AtWordBoundary(a, k) && AtWordBoundary(b, k))) {
+    --k;
+  }
+  return k;
+}
+
+// How many characters a and b end with alike, as whole words, within at most limit characters.
+std::size_t CommonWordSuffix(std::string_view a, std::string_view b, std::size_t limit) {
+  std::size_t k = 0;
+  while (k < limit && a[a.size() - 1 - k] == b[b.size() - 1 - k]) {
+    ++k;
+  }
+  while (k > 0 && !(AtWordBoundary(a, a.size() - k) && AtWordBoundary(b, b.size() - k))) {
+    --k;
+  }
+  return k;
+}
+
+}  // namespace
+
 void MapReplacement(std::string_view search, std::string_view replacement, TextMap& map) {
   // The replacement as runs of text and tags; a tag is a "<" and the first ">" after it with no
   // other "<" between them.
@@ -181,22 +218,49 @@ void MapReplacement(std::string_view search, std::string_view replacement, TextM
     words.append(pieces.back().text);
   }
 
+  // The words both begin and end with are copied; the part between stands as a whole for the
+  // part of the search text between them.
   const bool same_words = words == search;
-  bool replaced = false;
+  const std::size_t head = same_words ? words.size() : CommonWordPrefix(search, words);
+  const std::size_t tail =
+      same_words ? 0
+                 : CommonWordSuffix(search, words, std::min(search.size(), words.size()) - head);
+  const std::size_t middle_end = words.size() - tail;  // in the replacement's words
+  const std::size_t middle_input = search.size() - head - tail;
+  bool middle_mapped = false;
+  const auto map_middle = [&](std::size_t length) {
+    if (middle_input == 0) {
+      map.Insert(length);  // words added to what was kept
+    } else if (!middle_mapped) {
+      map.Replace(middle_input, length);
+    } else {
+      map.ReplaceAgain(length);
+    }
+    middle_mapped = true;
+  };
+  std::size_t at = 0;  // position in words
   for (const Piece& piece : pieces) {
     if (piece.tag) {
       map.Insert(piece.text.size());
-    } else if (same_words) {
-      map.Copy(piece.text.size());
-    } else if (!replaced) {
-      map.Replace(search.size(), piece.text.size());
-      replaced = true;
-    } else {
-      map.ReplaceAgain(piece.text.size());
+      continue;
     }
+    const std::size_t end = at + piece.text.size();
+    if (at < head) {
+      map.Copy(std::min(end, head) - at);
+    }
+    if (std::max(at, head) < std::min(end, middle_end)) {
+      map_middle(std::min(end, middle_end) - std::max(at, head));
+    }
+    if (end > middle_end) {
+      if (!middle_mapped) {
+        map_middle(0);  // the rest of the search text left nothing in the replacement
+      }
+      map.Copy(end - std::max(at, middle_end));
+    }
+    at = end;
   }
-  if (!same_words && !replaced) {
-    map.Delete(search.size());
+  if (!middle_mapped) {
+    map_middle(0);
   }
 }
 

@@ -87,7 +87,10 @@ class TextMap {
 // Appends to map the map of one occurrence of search rewritten as replacement. Tags in the
 // replacement ("<" to the first ">" after it) come from nothing. When the replacement holds the
 // search text's characters unchanged and only adds tags around or between them, those characters
-// are copied; otherwise every other run of the replacement stands for the whole search text.
+// are copied. Otherwise the whole words that the search text and the replacement (without its
+// tags) begin and end with alike are copied, and every other run of the replacement stands for
+// the whole rest of the search text: in "They will nott go" for "They will not go", "nott" stands
+// for "not"; in "uh con uh muh walk" for "Oconomowoc", every word stands for all of it.
 void MapReplacement(std::string_view search, std::string_view replacement, TextMap& map);
 
 }  // namespace quillon

@@ -23,11 +23,10 @@ std::string ReplaceText(std::string_view text, std::string_view search,
 
 std::string ReplaceText(std::string_view text, std::string_view search,
                         std::string_view replacement, ReplaceMode mode, TextMap* map) {
-  // One occurrence's map, worked out once and repeated for each.
+  // One occurrence's map, worked out at the first and repeated for each.
   TextMap occurrence;
   if (map != nullptr) {
     *map = TextMap();
-    MapReplacement(search, replacement, occurrence);
   }
   std::string result;
   result.reserve(text.size());
@@ -40,6 +39,9 @@ std::string ReplaceText(std::string_view text, std::string_view search,
     result.append(rest.substr(0, p - 1));
     result.append(replacement);
     if (map != nullptr) {
+      if (occurrence.InputLength() == 0) {
+        MapReplacement(search, replacement, occurrence);
+      }
       map->Copy(p - 1);
       map->Append(occurrence);
     }

@@ -96,7 +96,10 @@ TEST(SentencePosition, TrickyLinesMapBackToTheirCharacters) {
       {"and the words before it", "\"It tastes like a muffin to me,\" he said.", 0,
        "\"It tastes like a muffin to me,\"", "", "muffin", "muffin"},
       {"the cascade's first alternative", "\"It is important to plan ahead.\"", 0,
-       "\"It is important to plan ahead.\"", "import ", "int", "important "},
+       "\"It is important to plan ahead.\"", "import ", "int", "important"},
+      {"a phrase rewrite keeps the words it does not change",
+       "\"But they will not get my fingerprints.\"", 0,
+       "\"But they will not get my fingerprints.\"", "", "nott", "not"},
       {"the cascade's third alternative", "\"It is important.\"", 0, "\"It is important.\"",
        "import ", "int.", "important."},
       {"the narrator's markup marks nothing", "It rained.", 0, "It rained.", "",
@@ -131,10 +134,12 @@ TEST(SentencePosition, TheChapter99RowMapsItsRewriteToWhatItReplaced) {
   });
   ASSERT_NE(found, heard.end());
   EXPECT_TRUE(Text(*found).starts_with("True dyed-in-the-wool")) << Text(*found);
+  // The rewrite keeps its first word; the rest of it stands for the rest of what it replaced.
+  EXPECT_EQ(PieceFrom(*found, "", "True"), "True");
   EXPECT_EQ(PieceFrom(*found, "", "died-in-the-wool,"),
-            "True dyed-in-the-wool, way-down-yonder-in-the-land-of-cotton");
+            "dyed-in-the-wool, way-down-yonder-in-the-land-of-cotton");
   EXPECT_EQ(PieceFrom(*found, "cot ", "ton"),
-            "True dyed-in-the-wool, way-down-yonder-in-the-land-of-cotton");
+            "dyed-in-the-wool, way-down-yonder-in-the-land-of-cotton");
   EXPECT_EQ(PieceFrom(*found, "", "Southern"), "Southern");
   // The rows after it see chapter 99 in the next line too: "Mia" is rewritten there.
   ASSERT_FALSE(heard.empty());

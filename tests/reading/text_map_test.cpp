@@ -150,6 +150,18 @@ TEST(MapReplacement, TagsAreInsertedAndKeptWordsCopied) {
       {"imposter", "im <EMPH>poss</EMPH> ter", "</EMPH>", "-"},
       {"a.m.", "AM <silence msec=\"500\"/>", "AM", "a.m."},
       {"a.m.", "AM <silence msec=\"500\"/>", "<silence msec=\"500\"/>", "-"},
+      // A phrase with one word rewritten: the words around it are its own.
+      {"They will not go", "They will <EMPH>nott</EMPH> go", "nott", "not"},
+      {"They will not go", "They will <EMPH>nott</EMPH> go", "will", "will"},
+      {"They will not go", "They will <EMPH>nott</EMPH> go", "go", "go"},
+      {"He is  lucky", "He iz lucky", "iz", "is "},
+      {"He is  lucky", "He iz lucky", "lucky", "lucky"},
+      {"a b c", "a c", "a c", "a b c"},  // a word dropped between kept ones
+      {"$500", "<context ID = \"currency\">$500</context> ", "$500", "$500"},
+      {"$500", "<context ID = \"currency\">$500</context> ", "</context> ", "-"},
+      // Only part of a word alike is no word alike.
+      {"important ", "import int ", "import", "important"},
+      {"important ", "import int ", "int ", "important "},
       // Brackets that make no tag are text.
       {"<x", "(x", "(x", "<x"},
       {"a", "b > <c", "> <c", "a"},
