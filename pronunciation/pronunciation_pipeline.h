@@ -40,12 +40,13 @@ class RuleObserver {
 
 // Runs every rule in table order over sentence and returns the result. May set
 // state.CurrentChapter (the chapter-99 row) and state.FirstOccurrenceOfHRInK12HasBeenRead.
+// When map is given, it is set to the map from sentence to the result, through every rewrite.
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
-                                    RuleObserver* observer = nullptr);
+                                    RuleObserver* observer = nullptr, TextMap* map = nullptr);
 
 // The same over a given table (tests use small ones).
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
                                     std::span<const PronunciationRule> rules,
-                                    RuleObserver* observer = nullptr);
+                                    RuleObserver* observer = nullptr, TextMap* map = nullptr);
 
 }  // namespace quillon
