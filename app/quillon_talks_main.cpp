@@ -84,7 +84,8 @@ FormColour DrawFormColour(std::mt19937& generator) {
 }
 
 TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions options)
-    : threaded_voice_(std::make_unique<ThreadedVoice>(voice)),
+    : input_hold_(std::make_unique<InputHold>()),
+      threaded_voice_(std::make_unique<ThreadedVoice>(voice, *input_hold_)),
       options_(std::move(options)),
       settings_path_(options_.settings_path.empty()
                          ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
@@ -315,7 +316,21 @@ void TfQuillonReaderMain::FormDestroy() {
   btnCloseClick();
 }
 
+void TfQuillonReaderMain::HandlePendingEvents(bool wait) {
+  // What arrived during the last sentence comes first, in its order; then what is pending now.
+  // Input just handed over may be all there was: then there is nothing to wait for.
+  const bool kept = input_hold_->KeptCount() > 0;
+  input_hold_->Deliver();
+  QCoreApplication::processEvents(wait && !kept
+                                      ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
+                                      : QEventLoop::AllEvents);
+}
+
 void TfQuillonReaderMain::btnReadClick() {
+  // A window that is closing starts no reading: it would clear the stop flag its close raised.
+  if (close_requested_) {
+    return;
+  }
   ++reading_depth_;
   struct Leave {
     int& depth;
@@ -335,16 +350,13 @@ void TfQuillonReaderMain::btnReadClick() {
   } following{follow_along_, std::exchange(follow_along_, &follow), follow};
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
-  options.wait_for_events = [] {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  };
+  options.wait_for_events = [this] { HandlePendingEvents(true); };
   options.on_line = [&follow](std::string_view) { follow.LineFetched(); };
   options.on_sentence_spoken = [&follow](const SpokenSentence& sentence) {
     follow.SentenceSpoken(sentence);
   };
   RunReadingLoop(
-      *view_, *threaded_voice_, state_,
-      [] { QCoreApplication::processEvents(QEventLoop::AllEvents); }, options);
+      *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
 }
 
 void TfQuillonReaderMain::btnStopClick() {
@@ -430,8 +442,11 @@ void TfQuillonReaderMain::changeEvent(QEvent* event) {
 }
 
 void TfQuillonReaderMain::closeEvent(QCloseEvent* event) {
+  // During a reading the window stays until the reading has ended: the close stops it, and every
+  // reading nested in it, at their next stop test.
   if (reading_depth_ > 0) {
     close_requested_ = true;
+    RequestStop(state_);
     event->ignore();
     return;
   }

@@ -3,8 +3,10 @@
 //
 // Every handler runs through RunHandler: an error that leaves a handler is shown in a message box
 // with an error icon and the program goes on. "&Read" runs the reading loop inside its handler and
-// lets the other handlers run nested at the loop's pump points; closing the window during a
-// reading is recorded and carried out once the last reading has ended.
+// lets the other handlers run nested at the loop's pump points. Input that arrives while a
+// sentence is spoken is kept (app/input_hold.h) and handled at the next pump point. Closing the
+// window during a reading stops it, as "&Stop" does, and the window closes once the last reading
+// has ended.
 #pragma once
 
 #include <QFrame>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "app/follow_along.h"
+#include "app/input_hold.h"
 #include "app/qt_rich_text_view.h"
 #include "app/reader_text_edit.h"
 #include "app/settings_file.h"
@@ -116,6 +119,9 @@ class TfQuillonReaderMain : public QWidget {
   void SetViewFont(const QString& family, int points);
   int Scaled(int pixels) const;
 
+  void HandlePendingEvents(bool wait);
+
+  std::unique_ptr<InputHold> input_hold_;          // before the voice that holds it
   std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
   ReaderWindowOptions options_;
   SettingsLocation settings_path_;

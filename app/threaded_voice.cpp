@@ -1,17 +1,16 @@
 #include "app/threaded_voice.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <utility>
 
 namespace quillon {
 
-ThreadedVoice::ThreadedVoice(SpeechVoice& inner) : inner_(inner), worker_([this] { Run(); }) {}
+ThreadedVoice::ThreadedVoice(SpeechVoice& inner, InputHold& hold)
+    : inner_(inner), hold_(hold), worker_([this] { Run(); }) {}
 
 ThreadedVoice::~ThreadedVoice() {
   {
@@ -37,6 +36,36 @@ void ThreadedVoice::Run() {
   }
 }
 
+void ThreadedVoice::SetWordListener(WordListener listener) {
+  const bool listening = static_cast<bool>(listener);
+  SpeechVoice::SetWordListener(std::move(listener));
+  if (!listening) {
+    inner_.SetWordListener({});
+    return;
+  }
+  // Runs on the speaking thread: the word waits for the window's thread, which is woken for it.
+  inner_.SetWordListener([this](const HeardWord& word) {
+    {
+      const std::lock_guard lock(words_mutex_);
+      heard_.push_back(word);
+    }
+    if (QAbstractEventDispatcher* dispatcher = dispatcher_.load()) {
+      dispatcher->wakeUp();
+    }
+  });
+}
+
+void ThreadedVoice::ReportHeardWords() {
+  std::vector<HeardWord> words;
+  {
+    const std::lock_guard lock(words_mutex_);
+    words.swap(heard_);
+  }
+  for (const HeardWord& word : words) {
+    ReportWord(word);
+  }
+}
+
 void ThreadedVoice::Speak(std::u16string_view text, unsigned flags) {
   // Only the window's thread speaks, and it handles no input while it waits, so a second sentence
   // can only come from a timer; it would interleave with the first, so it is refused.
@@ -50,6 +79,11 @@ void ThreadedVoice::Speak(std::u16string_view text, unsigned flags) {
   } done{speaking_};
 
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  dispatcher_.store(dispatcher);
+  {
+    const std::lock_guard lock(words_mutex_);
+    heard_.clear();
+  }
   std::exception_ptr error;
   std::atomic<bool> finished = false;
   const std::u16string copy(text);
@@ -68,19 +102,40 @@ void ThreadedVoice::Speak(std::u16string_view text, unsigned flags) {
     };
   }
   wake_.notify_one();
-  // The window repaints and runs its timers meanwhile; user input stays queued.
-  QElapsedTimer idle;
-  while (!finished.load(std::memory_order_acquire)) {
-    idle.start();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                    QEventLoop::WaitForMoreEvents);
-    // Queued input keeps some event dispatchers from waiting: do not spin meanwhile.
-    if (idle.nsecsElapsed() < 200000 && !finished.load(std::memory_order_acquire)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // The job refers to this frame: whatever a word's listener throws waits until the job is done.
+  std::exception_ptr listener_error;
+  const auto report_heard_words = [&] {
+    try {
+      ReportHeardWords();
+    } catch (...) {
+      if (!listener_error) {
+        listener_error = std::current_exception();
+      }
     }
+  };
+  {
+    // The window repaints and runs its timers meanwhile; user input is kept for later.
+    const InputHold::Holding holding(hold_);
+    QElapsedTimer idle;
+    while (!finished.load(std::memory_order_acquire)) {
+      idle.start();
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+      report_heard_words();
+      // A dispatcher that returns at once with nothing done (an event it may not deliver at this
+      // depth, such as a deferred delete, keeps it from waiting) must not make this loop spin.
+      if (idle.nsecsElapsed() < 200000 && !finished.load(std::memory_order_acquire)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    // Every word was heard before the inner voice returned: the last of them come now.
+    report_heard_words();
   }
+  dispatcher_.store(nullptr);
   if (error) {
     std::rethrow_exception(error);
+  }
+  if (listener_error) {
+    std::rethrow_exception(listener_error);
   }
 }
 

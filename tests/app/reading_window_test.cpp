@@ -1,10 +1,12 @@
 // Readings in the window: the reading loop over the Qt view, the voice on its own thread, clicks
 // queued as real input and handled at the loop's pump points.
 #include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <QApplication>
 #include <QPrinter>
 #include <QTest>
+#include <QWindow>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -138,29 +140,82 @@ TEST_F(ReadingWindowTest, ReadSpeaksWhatTheEngineSpeaksAndSelectsEachLineInTurn)
   EXPECT_TRUE(errors_.isEmpty());
 }
 
-TEST_F(ReadingWindowTest, StopClickedDuringASentenceIsHandledAtTheNextPumpPoint) {
-  // During a sentence with more after it in its line: one more sentence is spoken.
-  {
-    const auto window = Open("First one. Second one. Third one. Fourth one.\nNext line.\n~~~\n\n");
-    voice_.During(0, [&] { QueueClick(window->btnStop); });
-    Read(*window);
-    EXPECT_EQ(voice_.Spoken().size(), 2u);
-    EXPECT_TRUE(window->State().StopRequested);
-  }
-  // During the last sentence of a line: the next line is fetched and selected, nothing spoken.
-  voice_.Reset();
-  const auto window = Open("Alpha here. Beta here.\nGamma here.\n~~~\n\n");
-  voice_.During(1, [&] { QueueClick(window->btnStop); });
-  Read(*window);
-  ASSERT_EQ(voice_.Spoken().size(), 2u);
-  EXPECT_NE(WithoutTags(voice_.Spoken()[1]).find("Beta here."), std::string::npos);
-  EXPECT_EQ(window->View().SelectedText(), "Gamma here.\r\n");
+// How the user asks for something while a sentence is spoken: both reach the window through the
+// platform's input path, at that moment, on the window's thread.
+enum class Input { MouseClick, Mnemonic };
+std::string Name(Input input) {
+  return input == Input::MouseClick ? "mouse click" : "mnemonic";
+}
 
-  // The next "&Read" clears the flag and goes on after the selected line.
-  voice_.Reset();
+// A press of the button as the user makes it: a mouse click at its centre, or Alt and its key.
+void Press(QPushButton* button, Input input) {
+  QWidget* top = button->window();
+  QWindow* window = top->windowHandle();
+  if (input == Input::MouseClick) {
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier,
+                      button->mapTo(top, button->rect().center()));
+    return;
+  }
+  const QString caption = button->text();
+  const auto key = static_cast<Qt::Key>(caption.at(caption.indexOf('&') + 1).toUpper().unicode());
+  QTest::keyClick(window, key, Qt::AltModifier);
+}
+
+TEST_F(ReadingWindowTest, StopDuringASentenceIsHandledAtTheNextPumpPoint) {
+  for (const Input input : {Input::MouseClick, Input::Mnemonic}) {
+    SCOPED_TRACE(Name(input));
+    // During a sentence with more after it in its line: one more sentence is spoken.
+    {
+      voice_.Reset();
+      const auto window =
+          Open("First one. Second one. Third one. Fourth one.\nNext line.\n~~~\n\n");
+      bool stopped_while_speaking = true;
+      voice_.During(0, [&] { Press(window->btnStop, input); });
+      voice_.After(0, [&] { stopped_while_speaking = window->State().StopRequested; });
+      Read(*window);
+      EXPECT_FALSE(stopped_while_speaking);  // kept, not handled, while the sentence was spoken
+      const std::vector<std::string> plain = Plain(voice_.Spoken());
+      ASSERT_EQ(plain.size(), 2u);
+      EXPECT_NE(plain[1].find("Second one."), std::string::npos);
+      EXPECT_TRUE(window->State().StopRequested);
+    }
+    // During the last sentence of a line: the next line is fetched and selected, nothing spoken.
+    voice_.Reset();
+    const auto window = Open("Alpha here. Beta here.\nGamma here.\n~~~\n\n");
+    voice_.During(1, [&] { Press(window->btnStop, input); });
+    Read(*window);
+    ASSERT_EQ(voice_.Spoken().size(), 2u);
+    EXPECT_NE(WithoutTags(voice_.Spoken()[1]).find("Beta here."), std::string::npos);
+    EXPECT_EQ(window->View().SelectedText(), "Gamma here.\r\n");
+
+    // The next "&Read" clears the flag and goes on after the selected line.
+    voice_.Reset();
+    Read(*window);
+    EXPECT_TRUE(voice_.Spoken().empty());  // the line after "Gamma here." is the end marker
+    EXPECT_FALSE(window->State().StopRequested);
+  }
+}
+
+TEST_F(ReadingWindowTest, InputDuringASentenceIsHandledInTheOrderItCame) {
+  // Font size, then a bookmark, then Stop, all during the first sentence: each handler runs at the
+  // next pump point, in that order, so the bookmark is set after the font grew and before Stop.
+  const auto window = Open("Uno here. Dos here. Tres here. Cuatro here.\n~~~\n\n");
+  std::vector<std::string> order;
+  QObject::connect(window->btnIncreaseFont, &QPushButton::clicked,
+                   [&] { order.push_back("font"); });
+  QObject::connect(window->btnSetBookmark, &QPushButton::clicked, [&] {
+    order.push_back("bookmark at " + std::to_string(window->riched->font().pointSize()));
+  });
+  QObject::connect(window->btnStop, &QPushButton::clicked, [&] { order.push_back("stop"); });
+  voice_.During(0, [&] {
+    Press(window->btnIncreaseFont, Input::MouseClick);
+    Press(window->btnSetBookmark, Input::Mnemonic);
+    Press(window->btnStop, Input::MouseClick);
+  });
   Read(*window);
-  EXPECT_TRUE(voice_.Spoken().empty());  // the line after "Gamma here." is the end marker
-  EXPECT_FALSE(window->State().StopRequested);
+  EXPECT_EQ(order, (std::vector<std::string>{"font", "bookmark at 16", "stop"}));
+  EXPECT_EQ(voice_.Spoken().size(), 2u);
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 TEST_F(ReadingWindowTest, ASecondReadRunsNestedAndTheFirstResumesAfterIt) {
@@ -215,18 +270,65 @@ TEST_F(ReadingWindowTest, PrintingDuringAReadingPrintsEveryPageAndTheReadingGoes
   }
 }
 
-TEST_F(ReadingWindowTest, ClosingDuringAReadingWaitsForTheReadingToEnd) {
-  const auto window = Open("One sentence. Two sentences.\nThree.\n~~~\n\n");
-  bool visible_after_close = false;
-  voice_.During(0, [&] {
-    window->close();  // as the window's close box: not user input
-    visible_after_close = window->isVisible();
-  });
+TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
+  enum class Close { CloseBox, Button, Mnemonic };
+  for (const Close how : {Close::CloseBox, Close::Button, Close::Mnemonic}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    voice_.Reset();
+    {
+      const auto window = Open("One sentence. Two sentences. Three.\nFour.\n~~~\n\n");
+      window->State().CurrentChapter = 6;
+      bool visible_after_close = false;
+      voice_.During(0, [&] {
+        switch (how) {
+          case Close::CloseBox:  // the window manager's close request
+            QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
+                window->windowHandle());
+            break;
+          case Close::Button:
+            Press(window->btnClose, Input::MouseClick);
+            break;
+          case Close::Mnemonic:
+            Press(window->btnClose, Input::Mnemonic);
+            break;
+        }
+        visible_after_close = window->isVisible();
+      });
+      Read(*window);
+      EXPECT_TRUE(visible_after_close);
+      EXPECT_EQ(voice_.Spoken().size(), 2u);  // the sentence being spoken and one more
+      EXPECT_TRUE(window->State().StopRequested);
+      // The close waits for nothing else once the reading has ended.
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    }
+    // The window's end stored the reading state.
+    const SettingsFile file(settings_path_);
+    EXPECT_EQ(file.ReadInteger("Bookmarks", "LastChapter", -1), 6);
+    std::remove(settings_path_.c_str());
+  }
+}
+
+TEST_F(ReadingWindowTest, ClosingDuringANestedReadingEndsBothReadings) {
+  const auto window = Open(
+      "Outer first. Outer second. Outer third.\n"
+      "Nested one. Nested two. Nested three.\n"
+      "~~~\n\n");
+  voice_.During(0, [&] { Press(window->btnRead, Input::MouseClick); });
+  voice_.During(1, [&] { Press(window->btnClose, Input::MouseClick); });
+  // A "&Read" that comes after the close starts no reading of its own.
+  voice_.During(2, [&] { Press(window->btnRead, Input::Mnemonic); });
   Read(*window);
-  EXPECT_TRUE(visible_after_close);
-  EXPECT_EQ(voice_.Spoken().size(), 3u);  // the reading ended by its end marker
-  QApplication::processEvents();
-  EXPECT_FALSE(window->isVisible());
+  const std::vector<std::string> plain = Plain(voice_.Spoken());
+  // Outer first; the nested reading from the caret (the second line) speaks one more sentence
+  // after the close and stops; the outer one goes on from the pump point the nested reading ran
+  // in, speaks the sentence it had begun, and stops at its next stop test.
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
+  EXPECT_NE(plain[1].find("Nested one."), std::string::npos);
+  EXPECT_NE(plain[2].find("Nested two."), std::string::npos);
+  EXPECT_NE(plain[3].find("Outer second."), std::string::npos);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 TEST_F(ReadingWindowTest, AFailingVoiceEndsTheReadingWithItsMessage) {
