@@ -29,9 +29,9 @@ struct RuleApplication {
   FlagRowOutcome flag = FlagRowOutcome::None;
 };
 
-// Told, in table order, every rule whose guard held. The views live for the call only. A new
-// need (such as which spans of after come from which spans of before) becomes a field here that
-// is filled only when the observer asks for it, so a pipeline without observer costs nothing.
+// Told, in table order, every rule whose guard held. The views live for the call only; nothing is
+// recorded without an observer. Which spans of the result come from which spans of the sentence
+// is asked for apart from it, with the map of ApplyPronunciationRules.
 class RuleObserver {
  public:
   virtual ~RuleObserver() = default;
