@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <chrono>
 #include <exception>
+#include <string_view>
+#include <utility>
 
 #include "app/bookmarks.h"
 #include "app/button_icons.h"
@@ -93,6 +95,13 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
   }
   AddFontSubstitutes();  // before any font of the window is resolved
   BuildControls();
+  // Words are heard on the window's thread while a sentence is spoken; the reading that spoke it
+  // marks them.
+  threaded_voice_->SetWordListener([this](const HeardWord& word) {
+    if (follow_along_ != nullptr) {
+      follow_along_->WordHeard(word);
+    }
+  });
   RunHandler([this] { FormCreate(); });
 }
 
@@ -123,7 +132,7 @@ void TfQuillonReaderMain::BuildControls() {
     widget->setGeometry(Scaled(left), Scaled(top), Scaled(width), Scaled(height));
   };
 
-  riched = new QTextEdit(this);
+  riched = new ReaderTextEdit(this);
   place(riched, "riched", 2, 2, 600, 571);
   riched->setReadOnly(true);
   riched->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -327,9 +336,25 @@ void TfQuillonReaderMain::btnReadClick() {
     int& depth;
     ~Leave() { --depth; }
   } leave{reading_depth_};
+  // The sentence being spoken and the word being heard are marked in the view while this reading
+  // runs, and no longer once it has ended, however it ends.
+  FollowAlong follow(*riched, *view_);
+  struct Follow {
+    FollowAlong*& active;
+    FollowAlong* outer;
+    FollowAlong& own;
+    ~Follow() {
+      own.Clear();
+      active = outer;
+    }
+  } following{follow_along_, std::exchange(follow_along_, &follow), follow};
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
   options.wait_for_events = [this] { HandlePendingEvents(true); };
+  options.on_line = [&follow](std::string_view) { follow.LineFetched(); };
+  options.on_sentence_spoken = [&follow](const SpokenSentence& sentence) {
+    follow.SentenceSpoken(sentence);
+  };
   RunReadingLoop(
       *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
 }

@@ -20,8 +20,10 @@
 #include <random>
 #include <string>
 
+#include "app/follow_along.h"
 #include "app/input_hold.h"
 #include "app/qt_rich_text_view.h"
+#include "app/reader_text_edit.h"
 #include "app/settings_file.h"
 #include "app/threaded_voice.h"
 #include "reading/reader_state.h"
@@ -70,7 +72,7 @@ class TfQuillonReaderMain : public QWidget {
   ~TfQuillonReaderMain() override;
 
   // The controls, by the names of the layout.
-  QTextEdit* riched = nullptr;
+  ReaderTextEdit* riched = nullptr;
   QPushButton* btnRead = nullptr;
   QPushButton* btnStop = nullptr;
   QPushButton* btnSetBookmark = nullptr;
@@ -128,6 +130,7 @@ class TfQuillonReaderMain : public QWidget {
   double scale_ = 1.0;
   int view_font_points_ = 8;
   int reading_depth_ = 0;
+  FollowAlong* follow_along_ = nullptr;  // the innermost reading's, while one runs
   bool close_requested_ = false;
 };
 

@@ -32,16 +32,21 @@ bool GuardHolds(const PronunciationRule& rule, std::string_view text, std::int32
 // A single rewrite, or a cascade in which the first alternative that changes the text wins.
 // Unused alternatives have an empty search text, which changes nothing. Sets alternative to the
 // 1-based alternative whose result is kept.
-std::string ApplyRewrite(const PronunciationRule& rule, const std::string& text, int& alternative) {
+// When step is given, it is set to the map of the rewrite whose result is kept.
+std::string ApplyRewrite(const PronunciationRule& rule, const std::string& text, int& alternative,
+                         TextMap* step) {
   std::string result = text;
   alternative = 1;
+  if (step != nullptr) {
+    *step = TextMap::Identity(text.size());
+  }
   for (std::size_t i = 0; i < rule.rewrites.size(); ++i) {
     const Rewrite& rewrite = rule.rewrites[i];
     if (rewrite.search.empty()) {
       break;
     }
     alternative = static_cast<int>(i) + 1;
-    result = ReplaceText(text, rewrite.search, rewrite.replacement, rule.mode);
+    result = ReplaceText(text, rewrite.search, rewrite.replacement, rule.mode, step);
     if (result != text) {
       break;
     }
@@ -50,7 +55,9 @@ std::string ApplyRewrite(const PronunciationRule& rule, const std::string& text,
 }
 
 // The flag row over text that passed its position and length test.
-FlagRowOutcome ApplyFlagRow(const PronunciationRule& rule, std::string& text, ReaderState& state) {
+// Joins the rewrite's step map to map, when a map is asked for.
+FlagRowOutcome ApplyFlagRow(const PronunciationRule& rule, std::string& text, ReaderState& state,
+                            TextMap* map) {
   if (state.CurrentChapter == kFlagIgnoredChapter) {
     return FlagRowOutcome::Ignored;
   }
@@ -58,7 +65,13 @@ FlagRowOutcome ApplyFlagRow(const PronunciationRule& rule, std::string& text, Re
     state.FirstOccurrenceOfHRInK12HasBeenRead = true;
     return FlagRowOutcome::SetFlag;
   }
-  text = ReplaceText(text, rule.rewrites[0].search, rule.rewrites[0].replacement, rule.mode);
+  if (map == nullptr) {
+    text = ReplaceText(text, rule.rewrites[0].search, rule.rewrites[0].replacement, rule.mode);
+    return FlagRowOutcome::Rewrote;
+  }
+  TextMap step;
+  text = ReplaceText(text, rule.rewrites[0].search, rule.rewrites[0].replacement, rule.mode, &step);
+  *map = map->Then(step);
   return FlagRowOutcome::Rewrote;
 }
 
@@ -69,25 +82,29 @@ bool FlagRowGuardHolds(std::string_view text) {
 }  // namespace
 
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
-                                    RuleObserver* observer) {
-  return ApplyPronunciationRules(sentence, state, PronunciationRules(), observer);
+                                    RuleObserver* observer, TextMap* map) {
+  return ApplyPronunciationRules(sentence, state, PronunciationRules(), observer, map);
 }
 
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
                                     std::span<const PronunciationRule> rules,
-                                    RuleObserver* observer) {
+                                    RuleObserver* observer, TextMap* map) {
   std::string current(sentence);
+  if (map != nullptr) {
+    *map = TextMap::Identity(current.size());
+  }
+  TextMap step;
   for (const PronunciationRule& rule : rules) {
     if (rule.effect == RuleEffect::FlagRow) {
       if (!FlagRowGuardHolds(current)) {
         continue;
       }
       if (observer == nullptr) {
-        ApplyFlagRow(rule, current, state);
+        ApplyFlagRow(rule, current, state, map);
         continue;
       }
       const std::string before = current;
-      const FlagRowOutcome outcome = ApplyFlagRow(rule, current, state);
+      const FlagRowOutcome outcome = ApplyFlagRow(rule, current, state, map);
       observer->OnRuleApplied({.rule = rule, .before = before, .after = current, .flag = outcome});
       continue;
     }
@@ -98,7 +115,11 @@ std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& stat
       state.CurrentChapter = kEffectChapter;
     }
     int alternative = 1;
-    std::string after = ApplyRewrite(rule, current, alternative);
+    std::string after = ApplyRewrite(rule, current, alternative, map ? &step : nullptr);
+    // An unchanged text was copied whole: nothing to join.
+    if (map != nullptr && after != current) {
+      *map = map->Then(step);
+    }
     if (observer != nullptr) {
       observer->OnRuleApplied(
           {.rule = rule, .before = current, .after = after, .alternative = alternative});

@@ -29,9 +29,9 @@ struct RuleApplication {
   FlagRowOutcome flag = FlagRowOutcome::None;
 };
 
-// Told, in table order, every rule whose guard held. The views live for the call only. A new
-// need (such as which spans of after come from which spans of before) becomes a field here that
-// is filled only when the observer asks for it, so a pipeline without observer costs nothing.
+// Told, in table order, every rule whose guard held. The views live for the call only; nothing is
+// recorded without an observer. Which spans of the result come from which spans of the sentence
+// is asked for apart from it, with the map of ApplyPronunciationRules.
 class RuleObserver {
  public:
   virtual ~RuleObserver() = default;
@@ -40,12 +40,13 @@ class RuleObserver {
 
 // Runs every rule in table order over sentence and returns the result. May set
 // state.CurrentChapter (the chapter-99 row) and state.FirstOccurrenceOfHRInK12HasBeenRead.
+// When map is given, it is set to the map from sentence to the result, through every rewrite.
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
-                                    RuleObserver* observer = nullptr);
+                                    RuleObserver* observer = nullptr, TextMap* map = nullptr);
 
 // The same over a given table (tests use small ones).
 std::string ApplyPronunciationRules(std::string_view sentence, ReaderState& state,
                                     std::span<const PronunciationRule> rules,
-                                    RuleObserver* observer = nullptr);
+                                    RuleObserver* observer = nullptr, TextMap* map = nullptr);
 
 }  // namespace quillon

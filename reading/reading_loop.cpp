@@ -73,18 +73,46 @@ std::string_view TrimmedView(std::string_view text) {
   return text;
 }
 
+// The map from length characters at offset of a text of text_length characters to the text.
+TextMap CutMap(std::size_t text_length, std::size_t offset, std::size_t length) {
+  TextMap map;
+  map.Delete(offset);
+  map.Copy(length);
+  map.Delete(text_length - offset - length);
+  return map;
+}
+
+// Where the sentence at [offset, offset + length) of the expanded line stands in the line as
+// fetched; line_map leads from the one to the other. A sentence with nothing to map back (an empty
+// one) stands, empty, where it was cut.
+TextSpan SpanInLine(const TextMap& line_map, std::size_t offset, std::size_t length) {
+  if (const auto source = line_map.Source({offset, length})) {
+    return *source;
+  }
+  const auto here = line_map.Source({offset, 1});
+  return {here ? here->start : line_map.InputLength(), 0};
+}
+
 }  // namespace
 
 std::span<const AbbreviationRule> AbbreviationRules() {
   return kAbbreviationRules;
 }
 
-std::string ExpandAbbreviations(std::string_view line) {
+std::string ExpandAbbreviations(std::string_view line, TextMap* map) {
   std::string result(line);
+  if (map != nullptr) {
+    *map = TextMap::Identity(line.size());
+  }
+  TextMap step;
   for (const AbbreviationRule& rule : kAbbreviationRules) {
     if (Contains(rule.applies_when, result) &&
         (rule.unless.empty() || !Contains(rule.unless, result))) {
-      result = ReplaceText(result, rule.search, rule.replacement);
+      result = ReplaceText(result, rule.search, rule.replacement, ReplaceMode::All,
+                           map ? &step : nullptr);
+      if (map != nullptr) {
+        *map = map->Then(step);
+      }
     }
   }
   return result;
@@ -105,12 +133,19 @@ bool ContainsNarrationPassage(std::string_view sentence) {
   return !FindNarrationPassage(sentence).empty();
 }
 
-std::string StripLineBreaks(std::string_view text) {
+std::string StripLineBreaks(std::string_view text, TextMap* map) {
   std::string result;
   result.reserve(text.size());
+  if (map != nullptr) {
+    *map = TextMap();
+  }
   for (const char c : text) {
-    if (c != '\r' && c != '\n') {
+    const bool kept = c != '\r' && c != '\n';
+    if (kept) {
       result += c;
+    }
+    if (map != nullptr) {
+      kept ? map->Copy(1) : map->Delete(1);
     }
   }
   return result;
@@ -182,7 +217,10 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
     if (options.observer) {
       options.observer->OnLineVoice(decision);
     }
-    line = ExpandAbbreviations(line);
+    // The maps from each step's result back to the line as fetched, only when someone asks.
+    const bool mapping = static_cast<bool>(options.on_sentence_spoken);
+    TextMap line_map;
+    line = ExpandAbbreviations(line, mapping ? &line_map : nullptr);
 
     // What is left of the line to read, as a view into it: no sentence copies the rest, and the
     // splitter searches each part of the line once, however many sentences it holds.
@@ -202,18 +240,31 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       sentence = Trim(splitter.FirstSentence(rest));
       // The sentence and the separator after it (a space, or a comma left outside it).
       rest = TrimmedView(rest);
+      // The sentence is the front of the trimmed rest.
+      const auto offset = static_cast<std::size_t>(rest.data() - line.data());
+      TextMap to_line;
+      TextSpan in_line;
+      if (mapping) {
+        to_line = line_map.Then(CutMap(line.size(), offset, sentence.size()));
+        in_line = SpanInLine(line_map, offset, sentence.size());
+      }
       rest.remove_prefix(std::min(sentence.size() + 1, rest.size()));
       if (!in_dialogue) {
         in_dialogue = sentence.starts_with('"');
       }
+      TextMap step;
+      TextMap* const step_map = mapping ? &step : nullptr;
       std::string_view passage;
       if (in_dialogue) {
-        sentence = WrapDialogueSentence(sentence, state);
+        sentence = WrapDialogueSentence(sentence, state, step_map);
       } else if (passage = FindNarrationPassage(sentence); !passage.empty()) {
         state.CurrentVoice = 1;
-        sentence = WrapDialogueSentence(sentence, state);
+        sentence = WrapDialogueSentence(sentence, state, step_map);
       } else {
-        sentence = WrapNarratorSentence(sentence);
+        sentence = WrapNarratorSentence(sentence, step_map);
+      }
+      if (mapping) {
+        to_line = to_line.Then(step);
       }
       if (options.observer) {
         const bool narrator = !in_dialogue && passage.empty();
@@ -221,10 +272,16 @@ ReadingEnd RunReadingLoop(RichTextView& view, SpeechVoice& voice, ReaderState& s
       }
       handle_pending_events();
       if (!Trim(sentence).empty()) {
-        sentence = StripLineBreaks(sentence);
+        sentence = StripLineBreaks(sentence, step_map);
+        if (mapping) {
+          to_line = to_line.Then(step);
+        }
       }
-      sentence = ApplyPronunciationRules(sentence, state, options.observer);
+      sentence = ApplyPronunciationRules(sentence, state, options.observer, step_map);
       view.ScrollCaret();
+      if (mapping) {
+        options.on_sentence_spoken({in_line, to_line.Then(step)});
+      }
       voice.Speak(Windows1252ToUtf16(sentence), kSpeakIsXml);
     }
   }

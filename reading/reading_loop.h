@@ -15,6 +15,7 @@
 #include "pronunciation/pronunciation_pipeline.h"
 #include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
+#include "reading/text_map.h"
 #include "speech/speech_voice.h"
 #include "voices/speaker_detection.h"
 
@@ -38,6 +39,15 @@ class ReadingObserver : public RuleObserver {
   virtual void OnSentenceFramed(std::int32_t /*voice*/, std::string_view /*passage*/) {}
 };
 
+// Where a sentence about to be spoken stands in its line.
+struct SpokenSentence {
+  // The sentence's characters in the line as fetched (before the abbreviation pre-pass), first to
+  // last, trimmed; the separator after it is not part of it.
+  TextSpan in_line;
+  // From the text given to Speak (UTF-16 units) to the line as fetched.
+  TextMap to_line;
+};
+
 struct ReadingOptions {
   // The window keeps polling (and pumping) at the end of the text until "&Stop"; tools stop.
   bool stop_at_end_of_text = false;
@@ -50,6 +60,9 @@ struct ReadingOptions {
   std::function<void()> wait_for_events;
   // Told how each line and sentence is decided; none by default, and then nothing is recorded.
   ReadingObserver* observer = nullptr;
+  // Called for each sentence just before it is spoken (after view.ScrollCaret()), with where it
+  // stands in the line last given to on_line. The maps are worked out only when this is set.
+  std::function<void(const SpokenSentence&)> on_sentence_spoken;
 };
 
 // One rule of the abbreviation pre-pass: when the line contains applies_when (and not unless, if
@@ -63,7 +76,8 @@ struct AbbreviationRule {
 
 // The 12 rules in the order they run; each sees the line as the earlier ones left it.
 std::span<const AbbreviationRule> AbbreviationRules();
-std::string ExpandAbbreviations(std::string_view line);
+// When map is given, it is set to the map from line to the result.
+std::string ExpandAbbreviations(std::string_view line, TextMap* map = nullptr);
 
 // The 10 passages of narration spoken in voice 1, in testing order.
 std::span<const std::string_view> NarrationPassages();
@@ -71,8 +85,9 @@ bool ContainsNarrationPassage(std::string_view sentence);
 // The first of the passages (in testing order) that sentence contains; empty when none.
 std::string_view FindNarrationPassage(std::string_view sentence);
 
-// The text without any carriage return or line feed.
-std::string StripLineBreaks(std::string_view text);
+// The text without any carriage return or line feed; map, when given, is set to the map from text
+// to the result (the line breaks deleted).
+std::string StripLineBreaks(std::string_view text, TextMap* map = nullptr);
 // The text without its tags. A tag is a "<" and the first ">" after it with no other "<" between
 // them: "<a <b> c>" keeps "<a  c>". A "<" with no ">" after it, and a ">" with no "<" before it,
 // stay as text.

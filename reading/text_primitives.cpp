@@ -18,6 +18,16 @@ bool Contains(std::string_view needle, std::string_view text) {
 
 std::string ReplaceText(std::string_view text, std::string_view search,
                         std::string_view replacement, ReplaceMode mode) {
+  return ReplaceText(text, search, replacement, mode, nullptr);
+}
+
+std::string ReplaceText(std::string_view text, std::string_view search,
+                        std::string_view replacement, ReplaceMode mode, TextMap* map) {
+  // One occurrence's map, worked out at the first and repeated for each.
+  TextMap occurrence;
+  if (map != nullptr) {
+    *map = TextMap();
+  }
   std::string result;
   result.reserve(text.size());
   std::string_view rest = text;
@@ -28,12 +38,22 @@ std::string ReplaceText(std::string_view text, std::string_view search,
     }
     result.append(rest.substr(0, p - 1));
     result.append(replacement);
+    if (map != nullptr) {
+      if (occurrence.InputLength() == 0) {
+        MapReplacement(search, replacement, occurrence);
+      }
+      map->Copy(p - 1);
+      map->Append(occurrence);
+    }
     rest.remove_prefix(p - 1 + search.size());
     if (mode == ReplaceMode::First) {
       break;
     }
   }
   result.append(rest);
+  if (map != nullptr) {
+    map->Copy(rest.size());
+  }
   return result;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "reading/text_map.h"
+
 namespace quillon {
 
 enum class ReplaceMode { All, First };
@@ -23,6 +25,10 @@ bool Contains(std::string_view needle, std::string_view text);
 // searched again. An empty search text leaves the text unchanged.
 std::string ReplaceText(std::string_view text, std::string_view search,
                         std::string_view replacement, ReplaceMode mode = ReplaceMode::All);
+// The same; when map is given, it is set to the map from text to the result (each occurrence
+// mapped by MapReplacement, the rest copied).
+std::string ReplaceText(std::string_view text, std::string_view search,
+                        std::string_view replacement, ReplaceMode mode, TextMap* map);
 
 // The text without its leading and trailing characters of code 0 to 32.
 std::string Trim(std::string_view text);

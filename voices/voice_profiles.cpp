@@ -14,7 +14,14 @@ std::string_view GetVoiceProfileTag(std::int32_t voice) {
 
 namespace {
 
-std::string Frame(std::string_view opening, std::string_view sentence, std::string_view closing) {
+std::string Frame(std::string_view opening, std::string_view sentence, std::string_view closing,
+                  TextMap* map) {
+  if (map != nullptr) {
+    *map = TextMap();
+    map->Insert(opening.size());
+    map->Copy(sentence.size());
+    map->Insert(closing.size());
+  }
   std::string framed;
   framed.reserve(opening.size() + sentence.size() + closing.size());
   framed.append(opening).append(sentence).append(closing);
@@ -23,16 +30,17 @@ std::string Frame(std::string_view opening, std::string_view sentence, std::stri
 
 }  // namespace
 
-std::string WrapDialogueSentence(std::string_view sentence, const ReaderState& state) {
+std::string WrapDialogueSentence(std::string_view sentence, const ReaderState& state,
+                                 TextMap* map) {
   // Only the sentence decides: an attribute-form profile normally gets the short closing and its
   // RATE, VOLUME and PITCH tags stay open.
   const bool long_closing = state.CurrentVoice > 2 && Contains("<PITCH", sentence);
   return Frame(GetVoiceProfileTag(state.CurrentVoice), sentence,
-               long_closing ? kVoiceClosingLong : kVoiceClosingShort);
+               long_closing ? kVoiceClosingLong : kVoiceClosingShort, map);
 }
 
-std::string WrapNarratorSentence(std::string_view sentence) {
-  return Frame(kVoiceProfile0, sentence, kVoiceClosingShort);
+std::string WrapNarratorSentence(std::string_view sentence, TextMap* map) {
+  return Frame(kVoiceProfile0, sentence, kVoiceClosingShort, map);
 }
 
 }  // namespace quillon

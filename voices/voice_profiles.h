@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "reading/reader_state.h"
+#include "reading/text_map.h"
 
 namespace quillon {
 
@@ -14,9 +15,12 @@ std::string_view GetVoiceProfileTag(std::int32_t voice);
 
 // The sentence framed in the profile of state.CurrentVoice. The closing is the long one when the
 // voice number is greater than 2 and the sentence contains "<PITCH"; otherwise "</VOICE>".
-std::string WrapDialogueSentence(std::string_view sentence, const ReaderState& state);
+// When map is given, it is set to the map from the sentence to the result: the markup around it
+// comes from nothing, the sentence is copied.
+std::string WrapDialogueSentence(std::string_view sentence, const ReaderState& state,
+                                 TextMap* map = nullptr);
 
-// The sentence framed in the narrator's profile 0, whatever the current voice is.
-std::string WrapNarratorSentence(std::string_view sentence);
+// The sentence framed in the narrator's profile 0, whatever the current voice is; map as above.
+std::string WrapNarratorSentence(std::string_view sentence, TextMap* map = nullptr);
 
 }  // namespace quillon

@@ -3,10 +3,8 @@
 // voice) next to the pauses of the same document written to audio, in one run.
 //
 // With PULSE_SERVER unset it starts the private PipeWire server of the tests
-// (tests/speech/pipewire_server.sh) in a temporary folder, and stops it at the end.
+// (tests/speech/private_sound_server.h), and stops it at the end.
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -30,48 +27,15 @@
 #include "speech/pulse_voice.h"
 #include "tests/speech/audio_analysis.h"
 #include "tests/speech/monitor_recorder.h"
+#include "tests/speech/private_sound_server.h"
 
 namespace quillon {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The private PipeWire server, unless the caller names a server of its own.
-class SoundServer {
- public:
-  SoundServer() {
-    if (std::getenv("PULSE_SERVER") != nullptr) {
-      return;
-    }
-    dir_ = (std::filesystem::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid())))
-               .string();
-    if (Script("start") != 0) {
-      std::fprintf(stderr, "cannot start the PipeWire server in %s\n", dir_.c_str());
-      std::exit(1);
-    }
-    setenv("PULSE_SERVER", ("unix:" + dir_ + "/native").c_str(), 1);
-    setenv("QUILLON_PIPEWIRE_DIR", dir_.c_str(), 1);
-  }
-  ~SoundServer() {
-    if (!dir_.empty()) {
-      Script("stop");
-      std::filesystem::remove_all(dir_);
-    }
-  }
-
- private:
-  int Script(const char* command) {
-    const std::string line = "sh '" QUILLON_SOURCE_DIR "/tests/speech/pipewire_server.sh' " +
-                             std::string(command) + " '" + dir_ + "' >/dev/null 2>&1";
-    const int status = std::system(line.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string dir_;
-};
-
-SoundServer& Server() {
-  static SoundServer server;
-  return server;
+void Server() {
+  testing::UsePrivateSoundServer();
 }
 
 // Like the window's voice: the inner voice speaks on a thread of its own while the caller waits.

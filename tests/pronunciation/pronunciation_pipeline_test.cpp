@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
@@ -91,6 +92,56 @@ TEST(PronunciationPipeline, FlagRow) {
   other.CurrentChapter = 5;
   const std::string longer = hit + "!";
   EXPECT_EQ(Pronounce(longer, other), longer) << "length must be exactly 48";
+}
+
+// What the piece of the result (found after `after`) stands for in the sentence; "-" for nothing.
+std::string PieceFrom(const TextMap& map, std::string_view sentence, std::string_view result,
+                      std::string_view after, std::string_view piece) {
+  const std::size_t at = result.find(std::string(after) + std::string(piece));
+  if (at == std::string_view::npos) {
+    return "<not in result>";
+  }
+  const auto source = map.Source({at + after.size(), piece.size()});
+  return source ? std::string(sentence.substr(source->start, source->length)) : "-";
+}
+
+TEST(PronunciationPipeline, TheMapFollowsEveryRewriteAndChangesNoResult) {
+  const std::string hit = std::string(38, 'x') + "HR H.R. ye";
+  struct Case {
+    const char* what;
+    std::string sentence;
+    std::int32_t chapter;
+    std::string after, piece, from;
+  } const cases[] = {
+      {"a later row over an earlier rewrite", "cotton in Miami", 29, "cot ton in ", "me", "Mia"},
+      {"the text between rewrites is copied", "cotton in Miami", 29, "cot ton ", "in", "in"},
+      {"a rewrite into two words", "cotton in Miami", 29, "cot ", "ton", "cotton"},
+      {"cascade: the kept alternative", "just you I.", 1, "just ", "C", "you I"},
+      {"cascade: after it", "just you I.", 1, "C", ".", "."},
+      {"only markup added", "Oh, no! oh no", 1, "<e>", "oh", "oh"},
+      {"the markup added", "Oh, no! oh no", 1, "", "<e>", "-"},
+      {"the pause replacing --", "a--b", 1, "a", "<silence/>", "-"},
+      {"the flag row's rewrite", hit, 5, "HR ", "H R", "H.R."},
+      {"the flag row setting the flag rewrites nothing", hit, 12, "HR ", "H.R.", "H.R."},
+      {"no guard holds", "nothing here", 1, "no", "thing", "thing"},
+  };
+  for (const Case& c : cases) {
+    ReaderState plain_state, mapped_state;
+    plain_state.CurrentChapter = mapped_state.CurrentChapter = c.chapter;
+    const std::string plain = Pronounce(c.sentence, plain_state);
+    TextMap map;
+    const std::string mapped =
+        ApplyPronunciationRules(c.sentence, mapped_state, kRules, nullptr, &map);
+    EXPECT_EQ(mapped, plain) << c.what;
+    EXPECT_EQ(mapped_state.CurrentChapter, plain_state.CurrentChapter) << c.what;
+    EXPECT_EQ(mapped_state.FirstOccurrenceOfHRInK12HasBeenRead,
+              plain_state.FirstOccurrenceOfHRInK12HasBeenRead)
+        << c.what;
+    EXPECT_EQ(map.InputLength(), c.sentence.size()) << c.what;
+    EXPECT_EQ(map.OutputLength(), mapped.size()) << c.what;
+    EXPECT_EQ(PieceFrom(map, c.sentence, mapped, c.after, c.piece), c.from)
+        << c.what << ": " << mapped;
+  }
 }
 
 // What an observer was told about one rule.

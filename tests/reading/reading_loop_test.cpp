@@ -71,6 +71,36 @@ TEST(StripLineBreaks, RemovesEveryCarriageReturnAndLineFeed) {
   EXPECT_EQ(StripLineBreaks("plain"), "plain");
 }
 
+TEST(StripLineBreaks, TheMapDeletesTheBreaks) {
+  TextMap map;
+  EXPECT_EQ(StripLineBreaks("ab\r\ncd\n", &map), "abcd");
+  EXPECT_EQ(map.InputLength(), 7u);
+  EXPECT_EQ(map.Source({2, 1}), (TextSpan{4, 1}));
+  EXPECT_EQ(map.Source({1, 2}), (TextSpan{1, 4}));  // across the deleted break
+  EXPECT_EQ(map.Source({0, 4}), (TextSpan{0, 6}));  // not the trailing line feed
+}
+
+TEST(ExpandAbbreviations, TheMapLeadsEachExpansionBackToItsAbbreviation) {
+  const std::string line = "Mr. Bell left P.S. at 9 a.m. and H.R. stayed.";
+  TextMap map;
+  const std::string expanded = ExpandAbbreviations(line, &map);
+  ASSERT_EQ(expanded, ExpandAbbreviations(line));
+  ASSERT_EQ(map.OutputLength(), expanded.size());
+  const auto from = [&](std::string_view piece) {
+    const std::size_t at = expanded.find(piece);
+    const auto source = map.Source({at, piece.size()});
+    return source ? line.substr(source->start, source->length) : "-";
+  };
+  EXPECT_EQ(from("Mister"), "Mr.");
+  EXPECT_EQ(from("Bell"), "Bell");
+  EXPECT_EQ(from("P S."), "P.S.");
+  EXPECT_EQ(from("AM"), "a.m.");
+  EXPECT_EQ(from("<silence msec=\"500\"/>"), "-");
+  EXPECT_EQ(from("H R"), "H.R.");
+  EXPECT_EQ(from("stayed."), "stayed.");
+  EXPECT_EQ(from(expanded), line);
+}
+
 TEST(AbbreviationRules, TwelveRulesInOrder) {
   ASSERT_EQ(AbbreviationRules().size(), 12u);
   EXPECT_EQ(AbbreviationRules().front().search, "Mr.");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -104,6 +105,29 @@ TEST(VoiceProfiles, Wrappers) {
             R"(<VOICE REQUIRED="Name=Microsoft Mike"><PITCH x</VOICE>)");
   EXPECT_EQ(WrapNarratorSentence(""), R"(<VOICE REQUIRED="Name=Microsoft Mike"></VOICE>)");
   EXPECT_EQ(state.CurrentVoice, 13);
+}
+
+TEST(VoiceProfiles, WrappersMapTheSentenceToItselfAndTheMarkupToNothing) {
+  ReaderState state;
+  state.CurrentVoice = 13;
+  const std::string sentence = "It <PITCH> rang!";
+  TextMap dialogue;
+  const std::string framed = WrapDialogueSentence(sentence, state, &dialogue);
+  EXPECT_EQ(framed, WrapDialogueSentence(sentence, state));
+  const std::size_t at = framed.find(sentence);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(dialogue.InputLength(), sentence.size());
+  EXPECT_EQ(dialogue.OutputLength(), framed.size());
+  EXPECT_EQ(dialogue.Source({at + 3, 7}), (TextSpan{3, 7}));
+  EXPECT_EQ(dialogue.Source({0, at}), std::nullopt);
+  EXPECT_EQ(dialogue.Source({at + sentence.size(), framed.size() - at - sentence.size()}),
+            std::nullopt);  // the long closing
+
+  TextMap narrator;
+  const std::string narrated = WrapNarratorSentence(sentence, &narrator);
+  EXPECT_EQ(narrated, WrapNarratorSentence(sentence));
+  EXPECT_EQ(narrator.Source({0, narrated.size()}), (TextSpan{0, sentence.size()}));
+  EXPECT_EQ(narrator.Source({0, narrated.find(sentence)}), std::nullopt);
 }
 
 }  // namespace
