@@ -20,6 +20,7 @@
 namespace quillon {
 namespace {
 
+using testing_support::OpenReader;
 using testing_support::QueueClick;
 using testing_support::TempDir;
 
@@ -71,15 +72,7 @@ std::string TextAt(const ReaderTextEdit& edit, DocumentSpan span) {
 class FollowAlongWindowTest : public testing::Test {
  protected:
   std::unique_ptr<TfQuillonReaderMain> Open(const std::string& novel) {
-    dir_.Write("novel.txt", novel);
-    ReaderWindowOptions options;
-    options.document_path = dir_.File("novel.txt");
-    options.settings_path = dir_.File("reader.INI");
-    options.show_error = [this](const QString& text) { errors_.push_back(text); };
-    auto window = std::make_unique<TfQuillonReaderMain>(voice_, options);
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto window = OpenReader(voice_, dir_, novel, errors_);
     ReaderTextEdit* edit = window->riched;
     QObject::connect(edit, &ReaderTextEdit::marksChanged, edit,
                      [this, edit](DocumentSpan sentence, DocumentSpan word) {

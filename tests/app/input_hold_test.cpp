@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "window_test_support.h"
+
 namespace quillon {
 namespace {
 
@@ -143,13 +145,7 @@ TEST_F(InputHoldTest, DoubleClicksAndWheelTurnsArriveAsTheyCame) {
 }
 
 TEST_F(InputHoldTest, RepaintsTimersAndPostedCallsGoOnWhileHolding) {
-  struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-      paints += event->type() == QEvent::Paint;
-      return false;
-    }
-  } counter;
+  testing_support::PaintCounter counter;
   one_->installEventFilter(&counter);
   bool timer_fired = false;
   bool call_ran = false;

@@ -24,6 +24,8 @@
 namespace quillon {
 namespace {
 
+using testing_support::OpenReader;
+using testing_support::PaintCounter;
 using testing_support::QueueClick;
 using testing_support::ScriptedVoice;
 using testing_support::TempDir;
@@ -71,22 +73,15 @@ std::string Shell(const std::string& command) {
 class ReadingWindowTest : public testing::Test {
  protected:
   std::unique_ptr<TfQuillonReaderMain> Open(const std::string& novel) {
-    dir_.Write("novel.txt", novel);
     ReaderWindowOptions options;
-    options.document_path = dir_.File("novel.txt");
     options.settings_path = settings_path_;
-    options.show_error = [this](const QString& text) { errors_.push_back(text); };
     options.make_printer = [this] {
       auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
       printer->setOutputFormat(QPrinter::PdfFormat);
       printer->setOutputFileName(QString::fromStdString(dir_.File("printed.pdf")));
       return printer;
     };
-    auto window = std::make_unique<TfQuillonReaderMain>(voice_, options);
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    return window;
+    return OpenReader(voice_, dir_, novel, errors_, options);
   }
 
   // Clicks are queued as input from the window system, as the program gets them; the reading runs
@@ -346,13 +341,7 @@ TEST_F(ReadingWindowTest, AFailingVoiceEndsTheReadingWithItsMessage) {
 
 TEST_F(ReadingWindowTest, TheWindowRepaintsButHandlesNoInputWhileASentenceIsSpoken) {
   const auto window = Open("A long sentence that takes its time to be spoken.\n~~~\n\n");
-  struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-      paints += event->type() == QEvent::Paint;
-      return false;
-    }
-  } counter;
+  PaintCounter counter;
   window->installEventFilter(&counter);
   int paints_at_start = 0;
   int paints_at_end = 0;

@@ -1,5 +1,6 @@
 #include "window_test_support.h"
 
+#include <gtest/gtest.h>
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QMetaObject>
@@ -30,6 +31,22 @@ void TempDir::Write(const std::string& name, const std::string& content) const {
 std::string TempDir::Read(const std::string& name) const {
   std::ifstream in(File(name), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::unique_ptr<TfQuillonReaderMain> OpenReader(SpeechVoice& voice, const TempDir& dir,
+                                                const std::string& novel, QStringList& errors,
+                                                ReaderWindowOptions options) {
+  dir.Write("novel.txt", novel);
+  options.document_path = dir.File("novel.txt");
+  if (options.settings_path.empty()) {
+    options.settings_path = dir.File("reader.INI");
+  }
+  options.show_error = [&errors](const QString& text) { errors.push_back(text); };
+  auto window = std::make_unique<TfQuillonReaderMain>(voice, options);
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  return window;
 }
 
 void ScriptedVoice::Speak(std::u16string_view text, unsigned flags) {

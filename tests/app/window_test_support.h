@@ -2,13 +2,18 @@
 #pragma once
 
 #include <QApplication>
+#include <QEvent>
+#include <QObject>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/quillon_talks_main.h"
 #include "speech/speech_voice.h"
 
 namespace quillon::testing_support {
@@ -72,6 +77,21 @@ class ScriptedVoice final : public SpeechVoice {
   std::map<std::size_t, std::function<void()>> actions_;
   std::map<std::size_t, std::function<void()>> after_;
   std::map<std::size_t, std::string> failures_;
+};
+
+// The reader window on novel (written to dir as novel.txt), with its settings file in dir and its
+// errors collected instead of shown, once it is shown and active. options gives the rest.
+std::unique_ptr<TfQuillonReaderMain> OpenReader(SpeechVoice& voice, const TempDir& dir,
+                                                const std::string& novel, QStringList& errors,
+                                                ReaderWindowOptions options = {});
+
+// Counts the paint events of the objects it is installed on.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
 };
 
 // A left click on the widget, queued as input from the window system: the window handles it only
