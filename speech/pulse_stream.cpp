@@ -213,11 +213,11 @@ PulseStream::PulseStream(const PulseStreamSettings& settings) : state_(std::make
       s.WaitFor([&] { return pa_context_get_state(s.context) == PA_CONTEXT_READY; }, "connecting");
     }
     if (s.failure.empty()) {
-      pa_sample_spec spec{};
-      spec.format = PA_SAMPLE_S16NE;
-      spec.rate = static_cast<std::uint32_t>(settings.sample_rate);
-      spec.channels = 1;
-      s.stream = pa_stream_new(s.context, "Reading aloud", &spec, nullptr);
+      pa_sample_spec sample_format{};
+      sample_format.format = PA_SAMPLE_S16NE;
+      sample_format.rate = static_cast<std::uint32_t>(settings.sample_rate);
+      sample_format.channels = 1;
+      s.stream = pa_stream_new(s.context, "Reading aloud", &sample_format, nullptr);
       if (s.stream == nullptr) {
         s.FailFromContext();
       }

@@ -108,14 +108,14 @@ MonitorRecorder::MonitorRecorder(const std::string& source, int rate)
     }
     pa_threaded_mainloop_wait(s.loop);
   }
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S16NE;
-  spec.rate = static_cast<std::uint32_t>(rate);
+  pa_sample_spec sample_format{};
+  sample_format.format = PA_SAMPLE_S16NE;
+  sample_format.rate = static_cast<std::uint32_t>(rate);
   // One channel of the sink as it is: a mono recording would be mixed down from both.
-  spec.channels = 2;
+  sample_format.channels = 2;
   pa_channel_map map;
   pa_channel_map_init_stereo(&map);
-  s.stream = pa_stream_new(s.context, "monitor", &spec, &map);
+  s.stream = pa_stream_new(s.context, "monitor", &sample_format, &map);
   pa_stream_set_read_callback(s.stream, &State::OnRead, &s);
   pa_stream_set_state_callback(
       s.stream,
