@@ -341,13 +341,12 @@ void TfQuillonReaderMain::btnReadClick() {
   FollowAlong follow(*riched, *view_);
   struct Follow {
     FollowAlong*& active;
-    FollowAlong* outer;
-    FollowAlong& own;
+    FollowAlong* const outer;
     ~Follow() {
-      own.Clear();
+      active->Clear();
       active = outer;
     }
-  } following{follow_along_, std::exchange(follow_along_, &follow), follow};
+  } following{follow_along_, std::exchange(follow_along_, &follow)};
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
   options.wait_for_events = [this] { HandlePendingEvents(true); };
