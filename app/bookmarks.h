@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/settings_file.h"
-#include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
+#include "text/reader_state.h"
 
 namespace quillon {
 

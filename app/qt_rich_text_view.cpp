@@ -10,7 +10,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "reading/encoding.h"
+#include "text/encoding.h"
 
 namespace quillon {
 namespace {

@@ -26,8 +26,8 @@
 #include "app/reader_text_edit.h"
 #include "app/settings_file.h"
 #include "app/threaded_voice.h"
-#include "reading/reader_state.h"
 #include "speech/speech_voice.h"
+#include "text/reader_state.h"
 
 namespace quillon {
 

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-#include "reading/encoding.h"
+#include "text/encoding.h"
 
 namespace quillon {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/reader_state.h"
+#include "text/reader_state.h"
 
 namespace quillon {
 

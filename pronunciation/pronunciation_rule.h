@@ -12,8 +12,8 @@
 #include <span>
 #include <string_view>
 
-#include "reading/text_list.h"
-#include "reading/text_primitives.h"
+#include "text/text_list.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 

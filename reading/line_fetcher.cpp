@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
+#include "text/reader_state.h"
 
 namespace quillon {
 

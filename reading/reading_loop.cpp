@@ -4,10 +4,10 @@
 #include <array>
 
 #include "pronunciation/pronunciation_pipeline.h"
-#include "reading/encoding.h"
 #include "reading/line_fetcher.h"
 #include "reading/sentence_splitter.h"
-#include "reading/text_primitives.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 #include "voices/speaker_detection.h"
 #include "voices/voice_profiles.h"
 

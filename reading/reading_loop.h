@@ -13,10 +13,10 @@
 #include <string_view>
 
 #include "pronunciation/pronunciation_pipeline.h"
-#include "reading/reader_state.h"
 #include "reading/rich_text_view.h"
-#include "reading/text_map.h"
 #include "speech/speech_voice.h"
+#include "text/reader_state.h"
+#include "text/text_map.h"
 #include "voices/speaker_detection.h"
 
 namespace quillon {

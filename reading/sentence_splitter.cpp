@@ -6,7 +6,7 @@
 #include <functional>
 #include <iterator>
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <optional>
 
-#include "reading/encoding.h"
 #include "speech/heteronym_table.h"
 #include "speech/markup_chars.h"
+#include "text/encoding.h"
 
 namespace quillon {
 namespace {

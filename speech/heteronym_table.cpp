@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

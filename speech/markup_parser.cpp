@@ -6,10 +6,10 @@
 #include <optional>
 #include <tuple>
 
-#include "reading/encoding.h"
-#include "reading/text_primitives.h"
 #include "speech/markup_chars.h"
 #include "speech/speech_voice.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

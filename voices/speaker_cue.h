@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "reading/text_list.h"
+#include "text/text_list.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

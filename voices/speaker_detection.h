@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "reading/reader_state.h"
+#include "text/reader_state.h"
 #include "voices/speaker_cue.h"
 #include "voices/speaker_name.h"
 

@@ -1,6 +1,6 @@
 #include "voices/voice_profiles.h"
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 #include "voices/talking_quillon_const.h"
 
 namespace quillon {

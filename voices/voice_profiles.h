@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "reading/reader_state.h"
-#include "reading/text_map.h"
+#include "text/reader_state.h"
+#include "text/text_map.h"
 
 namespace quillon {
 

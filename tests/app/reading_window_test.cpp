@@ -15,10 +15,10 @@
 #include "app/quillon_talks_main.h"
 #include "app/settings_file.h"
 #include "document/document.h"
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reading_loop.h"
 #include "speech/recording_voice.h"
+#include "text/encoding.h"
 #include "window_test_support.h"
 
 namespace quillon {

@@ -18,9 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
-#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/espeak_synthesizer.h"
 #include "speech/file_voice.h"
@@ -28,6 +26,8 @@
 #include "tests/speech/audio_analysis.h"
 #include "tests/speech/monitor_recorder.h"
 #include "tests/speech/private_sound_server.h"
+#include "text/encoding.h"
+#include "text/reader_state.h"
 
 namespace quillon {
 namespace {

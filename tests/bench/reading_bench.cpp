@@ -10,10 +10,10 @@
 #include "pronunciation/pronunciation_pipeline.h"
 #include "reading/line_fetcher.h"
 #include "reading/memory_view.h"
-#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "reading/sentence_splitter.h"
 #include "speech/recording_voice.h"
+#include "text/reader_state.h"
 #include "voices/voice_profiles.h"
 
 namespace quillon {

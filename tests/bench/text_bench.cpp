@@ -4,7 +4,7 @@
 #include <string>
 
 #include "reading/sentence_splitter.h"
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "reading/line_fetcher.h"
 #include "reading/memory_view.h"
-#include "reading/reader_state.h"
+#include "text/reader_state.h"
 
 namespace quillon {
 namespace {

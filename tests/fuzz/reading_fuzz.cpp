@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "reading/memory_view.h"
-#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "reading/sentence_splitter.h"
-#include "reading/text_primitives.h"
 #include "speech/recording_voice.h"
+#include "text/reader_state.h"
+#include "text/text_primitives.h"
 
 namespace {
 

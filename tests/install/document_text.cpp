@@ -5,7 +5,7 @@
 #include <string>
 
 #include "document/document.h"
-#include "reading/encoding.h"
+#include "text/encoding.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -17,8 +17,8 @@
 
 #include "document/document.h"
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
-#include "reading/text_primitives.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 #include "tools/quillon-tool/coverage.h"
 #include "tools/quillon-tool/explained_reading.h"
 #include "voices/speaker_cue.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "document/document.h"
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "document/document.h"
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reading_loop.h"
 #include "reading/sentence_splitter.h"
-#include "reading/text_primitives.h"
 #include "speech/recording_voice.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

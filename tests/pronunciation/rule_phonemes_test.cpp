@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
 #include "tests/pronunciation/rule_table_facts.h"
+#include "text/encoding.h"
 
 namespace quillon {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "speech/recording_voice.h"
+#include "text/encoding.h"
 #include "voices/voice_profiles.h"
 
 namespace quillon {

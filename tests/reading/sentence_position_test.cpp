@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
 #include "reading/reading_loop.h"
 #include "speech/recording_voice.h"
+#include "text/encoding.h"
 
 namespace quillon {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace quillon {
 namespace {

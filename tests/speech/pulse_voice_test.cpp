@@ -22,10 +22,10 @@
 #include <thread>
 #include <vector>
 
-#include "reading/encoding.h"
 #include "speech/file_voice.h"
 #include "tests/speech/audio_analysis.h"
 #include "tests/speech/monitor_recorder.h"
+#include "text/encoding.h"
 
 extern char** environ;
 

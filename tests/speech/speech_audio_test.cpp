@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "reading/encoding.h"
 #include "speech/espeak_input.h"
 #include "speech/file_voice.h"
 #include "tests/speech/audio_analysis.h"
+#include "text/encoding.h"
 #include "voices/voice_profiles.h"
 
 namespace quillon {

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
 #include "reading/reading_loop.h"
-#include "reading/text_primitives.h"
 #include "tests/tools/tool_runner.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/script.h"
 #include "voices/speaker_cue.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "reading/reader_state.h"
+#include "text/reader_state.h"
 #include "voices/speaker_cue.h"
 #include "voices/speaker_detection.h"
 

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
 #include "reading/line_fetcher.h"
+#include "text/encoding.h"
 #include "tools/quillon-tool/explained_reading.h"
 #include "voices/speaker_cue.h"
 #include "voices/speaker_detection.h"

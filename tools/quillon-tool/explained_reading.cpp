@@ -3,10 +3,10 @@
 #include <string_view>
 #include <utility>
 
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
-#include "reading/reader_state.h"
 #include "speech/recording_voice.h"
+#include "text/encoding.h"
+#include "text/reader_state.h"
 
 namespace quillon::tool {
 namespace {

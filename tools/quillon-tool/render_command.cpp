@@ -29,15 +29,15 @@
 #include <thread>
 #include <vector>
 
-#include "reading/encoding.h"
 #include "reading/memory_view.h"
-#include "reading/reader_state.h"
 #include "reading/reading_loop.h"
 #include "speech/audio_file.h"
 #include "speech/espeak_input.h"
 #include "speech/espeak_synthesizer.h"
 #include "speech/markup_parser.h"
 #include "speech/webvtt.h"
+#include "text/encoding.h"
+#include "text/reader_state.h"
 #include "tools/quillon-tool/audio_file_thread.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"

@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "reading/encoding.h"
 #include "speech/audio_file.h"
 #include "speech/file_voice.h"
 #include "speech/pulse_voice.h"
+#include "text/encoding.h"
 #include "tools/quillon-tool/commands.h"
 
 namespace quillon::tool {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
+#include "text/encoding.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/explained_reading.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "reading/encoding.h"
+#include "text/encoding.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/tables.h"
 #include "voices/speaker_cue.h"

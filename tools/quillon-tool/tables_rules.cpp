@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
+#include "text/encoding.h"
 #include "tools/quillon-tool/tables.h"
 
 namespace quillon::tool {

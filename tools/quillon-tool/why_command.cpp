@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "pronunciation/pronunciation_rule.h"
-#include "reading/encoding.h"
-#include "reading/text_primitives.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/explained_reading.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "reading/text_map.h"
+#include "text/text_map.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "reading/text_map.h"
+#include "text/text_map.h"
 
 #include <algorithm>
 #include <string>

@@ -1,4 +1,4 @@
-#include "reading/text_primitives.h"
+#include "text/text_primitives.h"
 
 #include <gtest/gtest.h>
 

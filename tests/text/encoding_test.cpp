@@ -1,4 +1,4 @@
-#include "reading/encoding.h"
+#include "text/encoding.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
