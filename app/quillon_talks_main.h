@@ -20,6 +20,7 @@
 #include <random>
 #include <string>
 
+#include "app/bookmarks.h"
 #include "app/follow_along.h"
 #include "app/input_hold.h"
 #include "app/qt_rich_text_view.h"
@@ -118,6 +119,11 @@ class TfQuillonReaderMain : public QWidget {
   void ShowError(const std::string& message);
   void SetViewFont(const QString& family, int points);
   int Scaled(int pixels) const;
+  // The layout's scale: the screen's text size, made smaller where the window would not fit.
+  void ChooseScale();
+  QFont ScaledFont(int points, bool bold = false) const;
+  WindowPosition CentredPosition() const;
+  static QList<QRect> AvailableAreas();
 
   void HandlePendingEvents(bool wait);
 
@@ -127,7 +133,8 @@ class TfQuillonReaderMain : public QWidget {
   SettingsLocation settings_path_;
   std::unique_ptr<QtRichTextView> view_;
   ReaderState state_;
-  double scale_ = 1.0;
+  double scale_ = 1.0;       // design pixels to the screen's
+  double font_scale_ = 1.0;  // below 1 where the window was made smaller to fit the screen
   int view_font_points_ = 8;
   int reading_depth_ = 0;
   FollowAlong* follow_along_ = nullptr;  // the innermost reading's, while one runs
