@@ -16,6 +16,7 @@ PACKAGES=(
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core fonts-liberation2
   xvfb xauth xdotool xclip poppler-utils
+  python3-pyatspi at-spi2-core xdg-utils weston qt6-wayland
   desktop-file-utils appstream dpkg-dev lintian man-db
 )
 

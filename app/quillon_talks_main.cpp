@@ -3,11 +3,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -23,6 +22,7 @@
 #include "app/document_view.h"
 #include "app/error_message.h"
 #include "app/file_locations.h"
+#include "app/link_opener.h"
 #include "app/print_document.h"
 #include "app/settings_file.h"
 #include "app/window_placement.h"
@@ -37,6 +37,14 @@ constexpr const char* kLargeFont = "Georgia";
 // "&Font Size +" goes 16, 24, 36, 48 points.
 constexpr int kLargestViewPoints = 48;
 constexpr const char* kErrorCaption = "Quillon Reader";
+
+QString LinkNotOpenedMessage(const QString& address) {
+  const QString what = address.startsWith(QLatin1String("mailto:"))
+                           ? QStringLiteral("No mail program opened the address")
+                           : QStringLiteral("No browser opened the page");
+  return what + QStringLiteral(". You can copy it from here:\n\n") +
+         (address.startsWith(QLatin1String("mailto:")) ? address.mid(7) : address);
+}
 
 QString Caption() {
   return QStringLiteral(" Vocalizer for \"%1\"").arg(QString::fromUtf8(kPrintTitle));
@@ -182,8 +190,12 @@ void TfQuillonReaderMain::BuildControls() {
   riched->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   riched->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   riched->setLineWrapMode(QTextEdit::WidgetWidth);
-  riched->setTabChangesFocus(false);       // accepts tab characters
-  riched->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+  riched->setTabChangesFocus(false);  // accepts tab characters
+  // Reached with Tab too, so the keyboard can move the caret where reading is to start.
+  riched->setFocusPolicy(Qt::StrongFocus);
+  riched->setAccessibleName(QStringLiteral("The novel"));
+  riched->setAccessibleDescription(
+      QStringLiteral("Reading starts at the caret; the line being read is selected."));
   riched->setUndoRedoEnabled(false);
   {
     // The selection shows only while the view has the focus.
@@ -223,9 +235,8 @@ void TfQuillonReaderMain::BuildControls() {
   const QString hint = QString::fromUtf8(kLinksHint);
   pnlSpeaking->setToolTip(hint);
 
-  const auto label = [&](const char* name, const char* caption, int left, int top, int width,
-                         int height, const QFont& font, QColor colour) {
-    auto* l = new QLabel(QString::fromUtf8(caption), pnlSpeaking);
+  const auto label = [&](QLabel* l, const char* name, int left, int top, int width, int height,
+                         const QFont& font, QColor colour) {
     place(l, name, left, top, width, height);
     l->setFont(font);
     QPalette palette = l->palette();
@@ -236,18 +247,22 @@ void TfQuillonReaderMain::BuildControls() {
     // A caption wider than its design width (the substituted font runs wider) is not cut off.
     l->resize(std::max(l->width(), l->sizeHint().width()),
               std::max(l->height(), l->sizeHint().height()));
-    return l;
   };
-  Label1 = label("Label1", "Links...", 8, 8, 111, 37, ScaledFont(24, true), QColor(192, 220, 192));
+  Label1 = new QLabel(QStringLiteral("Links..."), pnlSpeaking);
+  label(Label1, "Label1", 8, 8, 111, 37, ScaledFont(24, true), QColor(192, 220, 192));
   QFont link_font = ScaledFont(8);
   link_font.setUnderline(true);
-  lblemail = label("lblemail", "Send me e-mail", 9, 46, 72, 13, link_font, QColor(255, 251, 240));
-  lbl4Novels = label("lbl4Novels", "Download all of my novels", 10, 68, 123, 13, link_font,
-                     QColor(255, 251, 240));
-  for (QLabel* link : {lblemail, lbl4Novels}) {
-    link->setCursor(Qt::PointingHandCursor);
-    link->installEventFilter(this);
-  }
+  // The links are links for the keyboard and for screen readers too.
+  InstallLinkAccessibility();
+  lblemail = new LinkLabel(QStringLiteral("Send me e-mail"), pnlSpeaking);
+  label(lblemail, "lblemail", 9, 46, 72, 13, link_font, QColor(255, 251, 240));
+  lbl4Novels = new LinkLabel(QStringLiteral("Download all of my novels"), pnlSpeaking);
+  label(lbl4Novels, "lbl4Novels", 10, 68, 123, 13, link_font, QColor(255, 251, 240));
+  connect(lblemail, &LinkLabel::activated, this,
+          [this] { RunHandler([this] { lblemailClick(); }); });
+  connect(lbl4Novels, &LinkLabel::activated, this,
+          [this] { RunHandler([this] { lbl4NovelsClick(); }); });
+  pnlSpeaking->setAccessibleName(QStringLiteral("Links"));
 
   btnPrint = button("btnPrint", "&Print Document", 385, ButtonImage::Print);
   btnIncreaseFont = button("btnIncreaseFont", "&Font Size +", 453, ButtonImage::IncreaseFont);
@@ -263,7 +278,10 @@ void TfQuillonReaderMain::BuildControls() {
   QWidget::setTabOrder(btnSetBookmark, btnGoToBookmark);
   QWidget::setTabOrder(btnGoToBookmark, btnPrint);
   QWidget::setTabOrder(btnPrint, btnIncreaseFont);
-  QWidget::setTabOrder(btnIncreaseFont, btnClose);
+  QWidget::setTabOrder(btnIncreaseFont, riched);
+  QWidget::setTabOrder(riched, lblemail);
+  QWidget::setTabOrder(lblemail, lbl4Novels);
+  QWidget::setTabOrder(lbl4Novels, btnClose);
 
   const auto on_click = [this](QPushButton* b, void (TfQuillonReaderMain::*handler)()) {
     connect(b, &QPushButton::clicked, this,
@@ -470,26 +488,36 @@ void TfQuillonReaderMain::btnIncreaseFontClick() {
 }
 
 void TfQuillonReaderMain::lblemailClick() {
-  QDesktopServices::openUrl(QUrl(QString::fromUtf8(kEmailLink)));
+  OpenLink(kEmailLink);
 }
 
 void TfQuillonReaderMain::lbl4NovelsClick() {
-  QDesktopServices::openUrl(QUrl(QString::fromUtf8(kDownloadLink)));
+  OpenLink(kDownloadLink);
 }
 
-bool TfQuillonReaderMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    if (watched == lblemail) {
-      RunHandler([this] { lblemailClick(); });
-      return true;
+void TfQuillonReaderMain::OpenLink(const char* address) {
+  const QString text = QString::fromUtf8(address);
+  // When no program takes the link, the reader is told, with the address to copy; a window that
+  // has gone by then tells nothing.
+  auto failed = [window = QPointer<TfQuillonReaderMain>(this), text] {
+    if (window.isNull()) {
+      return;
     }
-    if (watched == lbl4Novels) {
-      RunHandler([this] { lbl4NovelsClick(); });
-      return true;
+    const QString message = LinkNotOpenedMessage(text);
+    if (window->options_.show_error) {
+      window->options_.show_error(message);
+      return;
     }
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kErrorCaption), message,
+                    QMessageBox::Ok, window);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
+  };
+  if (options_.open_link) {
+    options_.open_link(QUrl(text), failed);
+  } else {
+    OpenLinkOnDesktop(QUrl(text), failed);
   }
-  return QWidget::eventFilter(watched, event);
 }
 
 void TfQuillonReaderMain::changeEvent(QEvent* event) {

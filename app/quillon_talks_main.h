@@ -14,6 +14,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "app/bookmarks.h"
 #include "app/follow_along.h"
 #include "app/input_hold.h"
+#include "app/link_label.h"
 #include "app/qt_rich_text_view.h"
 #include "app/reader_text_edit.h"
 #include "app/settings_file.h"
@@ -63,6 +65,9 @@ struct ReaderWindowOptions {
   std::function<void(const QString&)> show_error;
   // The printer "&Print Document" prints on; empty: the system's default printer.
   std::function<std::unique_ptr<QPrinter>()> make_printer;
+  // Opens a link and calls failed when no program took it; empty: the desktop's programs
+  // (app/link_opener.h).
+  std::function<void(const QUrl& url, std::function<void()> failed)> open_link;
 };
 
 class TfQuillonReaderMain : public QWidget {
@@ -80,8 +85,8 @@ class TfQuillonReaderMain : public QWidget {
   QPushButton* btnGoToBookmark = nullptr;
   QFrame* pnlSpeaking = nullptr;
   QLabel* Label1 = nullptr;
-  QLabel* lblemail = nullptr;
-  QLabel* lbl4Novels = nullptr;
+  LinkLabel* lblemail = nullptr;
+  LinkLabel* lbl4Novels = nullptr;
   QPushButton* btnPrint = nullptr;
   QPushButton* btnIncreaseFont = nullptr;
   QPushButton* btnClose = nullptr;
@@ -112,11 +117,11 @@ class TfQuillonReaderMain : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
   void ShowError(const std::string& message);
+  void OpenLink(const char* address);
   void SetViewFont(const QString& family, int points);
   int Scaled(int pixels) const;
   // The layout's scale: the screen's text size, made smaller where the window would not fit.

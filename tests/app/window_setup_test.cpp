@@ -2,6 +2,7 @@
 // keeps their place when the text grows.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextCursor>
@@ -138,6 +139,70 @@ TEST(FontSize, TheReadersPlaceStaysInViewAtEveryPress) {
     EXPECT_FALSE(window->btnIncreaseFont->isEnabled());
     EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
   }
+}
+
+// The keyboard and screen readers reach what the mouse reaches: the view by name and by Tab, each
+// link as a link with an action, opened with Enter or Space; a link no program takes is reported
+// with its address.
+TEST(KeyboardAndScreenReader, TheViewAndTheLinksCanBeReachedAndUsed) {
+  TempDir dir;
+  ScriptedVoice voice;
+  QStringList errors;
+  QList<QUrl> opened;
+  ReaderWindowOptions options;
+  options.open_link = [&opened](const QUrl& url, const std::function<void()>& failed) {
+    opened.push_back(url);
+    failed();  // as on a desktop with no mail program and no browser
+  };
+  const auto window = OpenReader(voice, dir, LongNovel(), errors, options);
+
+  QAccessibleInterface* view = QAccessible::queryAccessibleInterface(window->riched);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("The novel"));
+  EXPECT_TRUE(view->state().readOnly);
+  EXPECT_TRUE(view->state().focusable);
+
+  struct Link {
+    LinkLabel* label;
+    const char* name;
+    const char* address;
+    Qt::Key key;        // the key that opens it
+    const char* shown;  // the address as the message shows it
+  };
+  const Link links[] = {
+      {window->lblemail, "Send me e-mail", kEmailLink, Qt::Key_Return,
+       "author@quillonfenwright.net"},
+      {window->lbl4Novels, "Download all of my novels", kDownloadLink, Qt::Key_Space,
+       "https://quillonfenwright.net/novels"},
+  };
+  for (const Link& link : links) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(link.label);
+    ASSERT_NE(accessible, nullptr) << link.name;
+    EXPECT_EQ(accessible->role(), QAccessible::Link) << link.name;
+    EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(link.name));
+    ASSERT_NE(accessible->actionInterface(), nullptr) << link.name;
+    const QStringList actions = accessible->actionInterface()->actionNames();
+    ASSERT_TRUE(actions.contains(QAccessibleActionInterface::pressAction())) << link.name;
+
+    // Reached from the view with Tab, opened from the keyboard, then through the action.
+    errors.clear();
+    opened.clear();
+    link.label->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), link.label);
+    QTest::keyClick(link.label, link.key);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl(QString::fromUtf8(link.address)),
+                                   QUrl(QString::fromUtf8(link.address))}))
+        << link.name;
+    ASSERT_EQ(errors.size(), 2) << link.name;
+    EXPECT_TRUE(errors[0].endsWith(QString::fromUtf8(link.shown))) << errors[0].toStdString();
+  }
+  // Tab goes on from the view to the links, and Shift+Tab comes back.
+  window->riched->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(window->riched, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), window->lblemail);
+  QTest::keyClick(window->lblemail, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), window->riched);
 }
 
 }  // namespace
