@@ -2,9 +2,10 @@
 """The reader as a screen reader sees it, over AT-SPI: every button, both links and the view have
 names and roles, the buttons and links have actions, and "&Read" pressed through AT-SPI starts a
 reading (the program notes the sentence it hands to the voice, the view selects the line); "&Stop"
-and "&Close" pressed the same way end it with exit code 0.
-  atspi_check.py QUILLON_READER WORK_DIR
-Runs on the caller's X display and session bus; every wait is bounded."""
+and "&Close" pressed the same way end it with exit code 0. With SOUND_LOG (sound_watch's output)
+"&Stop" waits until sound has been heard.
+  atspi_check.py QUILLON_READER WORK_DIR [SOUND_LOG]
+Runs on the caller's display (X11 or Wayland) and session bus; every wait is bounded."""
 import os
 import subprocess
 import sys
@@ -13,6 +14,7 @@ import time
 import pyatspi
 
 reader, work = sys.argv[1], sys.argv[2]
+sound_log = sys.argv[3] if len(sys.argv) > 3 else None
 
 
 def fail(message):
@@ -120,6 +122,11 @@ selected = wait_for("selected line",
 print("reading: the view selects %r" % selected)
 if not selected.startswith("CHAPTER 1"):
     fail("the line being read is %r, not the first line" % selected)
+
+if sound_log:
+    wait_for("sound at the sink's monitor",
+             lambda: os.path.exists(sound_log) and "loud" in open(sound_log).read())
+    print("reading: sound heard at the sink's monitor")
 
 press(by_name[(pyatspi.ROLE_PUSH_BUTTON, "Stop")])
 press(by_name[(pyatspi.ROLE_PUSH_BUTTON, "Close")])
