@@ -37,9 +37,8 @@ double FittingScale(double text_size_scale, QSize designed_outer, QRect availabl
   if (available.isEmpty() || designed_outer.isEmpty()) {
     return scale;
   }
-  // Rounded sizes must fit too: take a hair off the exact ratio.
-  const double by_width = (available.width() - 0.5) / designed_outer.width();
-  const double by_height = (available.height() - 0.5) / designed_outer.height();
+  const double by_width = static_cast<double>(available.width()) / designed_outer.width();
+  const double by_height = static_cast<double>(available.height()) / designed_outer.height();
   return std::min({scale, by_width, by_height});
 }
 
