@@ -2,7 +2,8 @@
 # Set-up, build and run for a fresh Debian 12 machine.
 #   ./dev.sh run    install what the build needs, build, open the reader on the bundled novel
 #   ./dev.sh test   install, build, run every test; then the same suite under ASan and UBSan
-#   ./dev.sh package  install, build, and make the Debian package build/quillon-reader_*.deb
+#   ./dev.sh package  install, build with Debian's flags, and make the Debian package
+#                     build-package/quillon-reader_*.deb, checked by lintian
 # Run as root or as a user who may sudo: only the package install needs it.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -16,6 +17,7 @@ PACKAGES=(
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core fonts-liberation2
   xvfb xauth xdotool xclip poppler-utils
+  python3-pyatspi at-spi2-core xdg-utils weston qt6-wayland
   desktop-file-utils appstream dpkg-dev lintian man-db
 )
 
@@ -74,11 +76,13 @@ case "${1:-}" in
     ;;
   package)
     install_packages
-    build build
-    (cd build && cpack -G DEB)
-    # Lintian reports errors and warnings; its exit status is not the package's.
-    lintian build/quillon-reader_*.deb || true
-    ls build/quillon-reader_*.deb
+    # A build of its own with Debian's flags and hardening (dpkg-buildflags), without the tests.
+    build build-package -DQUILLON_DEBIAN_FLAGS=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCHMARKS=OFF
+    rm -f build-package/quillon-reader_*.deb
+    (cd build-package && cpack -G DEB)
+    # The package must pass lintian without an error or a warning.
+    lintian --fail-on error,warning build-package/quillon-reader_*.deb
+    ls build-package/quillon-reader_*.deb
     ;;
   *)
     echo "usage: $0 run|test|package" >&2

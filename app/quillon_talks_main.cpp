@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTextCursor>
 #include <QUrl>
@@ -22,8 +22,10 @@
 #include "app/document_view.h"
 #include "app/error_message.h"
 #include "app/file_locations.h"
+#include "app/link_opener.h"
 #include "app/print_document.h"
 #include "app/settings_file.h"
+#include "app/window_placement.h"
 #include "document/document.h"
 #include "reading/reading_loop.h"
 
@@ -36,13 +38,21 @@ constexpr const char* kLargeFont = "Georgia";
 constexpr int kLargestViewPoints = 48;
 constexpr const char* kErrorCaption = "Quillon Reader";
 
+QString LinkNotOpenedMessage(const QString& address) {
+  const QString what = address.startsWith(QLatin1String("mailto:"))
+                           ? QStringLiteral("No mail program opened the address")
+                           : QStringLiteral("No browser opened the page");
+  return what + QStringLiteral(". You can copy it from here:\n\n") +
+         (address.startsWith(QLatin1String("mailto:")) ? address.mid(7) : address);
+}
+
 QString Caption() {
   return QStringLiteral(" Vocalizer for \"%1\"").arg(QString::fromUtf8(kPrintTitle));
 }
 
-QFont WindowFont(int points, bool bold = false) {
+QFont WindowFont(double points, bool bold = false) {
   QFont font(QString::fromUtf8(kWindowFont));
-  font.setPointSize(points);
+  font.setPointSizeF(points);
   font.setBold(bold);
   return font;
 }
@@ -90,9 +100,7 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
       settings_path_(options_.settings_path.empty()
                          ? ChooseSettingsLocation(DescribeProgramPlace(ProgramPath()))
                          : SettingsLocation(options_.settings_path)) {
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    scale_ = screen->logicalDotsPerInch() / 96.0;
-  }
+  ChooseScale();
   AddFontSubstitutes();  // before any font of the window is resolved
   BuildControls();
   // Words are heard on the window's thread while a sentence is spoken; the reading that spoke it
@@ -107,6 +115,49 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
 
 TfQuillonReaderMain::~TfQuillonReaderMain() {
   RunHandler([this] { FormDestroy(); });
+}
+
+QList<QRect> TfQuillonReaderMain::AvailableAreas() {
+  QList<QRect> areas;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    areas.push_back(screen->availableGeometry());
+  }
+  return areas;
+}
+
+WindowPosition TfQuillonReaderMain::CentredPosition() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) {
+    return {};
+  }
+  const QRect area = screen->geometry();
+  return CentredWindowPosition(area.width(), area.height(), Scaled(kOuterWidth),
+                               Scaled(kOuterHeight));
+}
+
+void TfQuillonReaderMain::ChooseScale() {
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (primary == nullptr) {
+    return;
+  }
+  // The designed layout at the screen's text size, on the screen the window opens on: the one
+  // nearest the stored position, or the primary one.
+  const double text_size = primary->logicalDotsPerInch() / 96.0;
+  scale_ = text_size;
+  QRect area = primary->availableGeometry();
+  const QList<QRect> areas = AvailableAreas();
+  if (PlatformPlacesWindows() && !areas.isEmpty()) {
+    const WindowPosition stored = LoadWindowPosition(settings_path_, CentredPosition());
+    area = NearestArea({stored.left, stored.top}, QSize(Scaled(kOuterWidth), Scaled(kOuterHeight)),
+                       Scaled(kOuterHeight - kClientHeight), areas);
+  }
+  // Never larger than that screen's available area: the layout and its fonts shrink together.
+  scale_ = FittingScale(text_size, QSize(kOuterWidth, kOuterHeight), area);
+  font_scale_ = scale_ / text_size;
+}
+
+QFont TfQuillonReaderMain::ScaledFont(int points, bool bold) const {
+  return WindowFont(points * font_scale_, bold);
 }
 
 int TfQuillonReaderMain::Scaled(int pixels) const {
@@ -139,8 +190,12 @@ void TfQuillonReaderMain::BuildControls() {
   riched->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   riched->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   riched->setLineWrapMode(QTextEdit::WidgetWidth);
-  riched->setTabChangesFocus(false);       // accepts tab characters
-  riched->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+  riched->setTabChangesFocus(false);  // accepts tab characters
+  // Reached with Tab too, so the keyboard can move the caret where reading is to start.
+  riched->setFocusPolicy(Qt::StrongFocus);
+  riched->setAccessibleName(QStringLiteral("The novel"));
+  riched->setAccessibleDescription(
+      QStringLiteral("Reading starts at the caret; the line being read is selected."));
   riched->setUndoRedoEnabled(false);
   {
     // The selection shows only while the view has the focus.
@@ -156,7 +211,7 @@ void TfQuillonReaderMain::BuildControls() {
   const auto button = [&](const char* name, const char* caption, int top, ButtonImage image) {
     auto* b = new QPushButton(QString::fromUtf8(caption), this);
     place(b, name, 608, top, 159, 48);
-    b->setFont(WindowFont(12, true));
+    b->setFont(ScaledFont(12, true));
     b->setIcon(ButtonIcon(image));
     b->setIconSize(QSize(Scaled(16), Scaled(16)));
     b->setFocusPolicy(Qt::StrongFocus);
@@ -180,9 +235,8 @@ void TfQuillonReaderMain::BuildControls() {
   const QString hint = QString::fromUtf8(kLinksHint);
   pnlSpeaking->setToolTip(hint);
 
-  const auto label = [&](const char* name, const char* caption, int left, int top, int width,
-                         int height, const QFont& font, QColor colour) {
-    auto* l = new QLabel(QString::fromUtf8(caption), pnlSpeaking);
+  const auto label = [&](QLabel* l, const char* name, int left, int top, int width, int height,
+                         const QFont& font, QColor colour) {
     place(l, name, left, top, width, height);
     l->setFont(font);
     QPalette palette = l->palette();
@@ -193,25 +247,29 @@ void TfQuillonReaderMain::BuildControls() {
     // A caption wider than its design width (the substituted font runs wider) is not cut off.
     l->resize(std::max(l->width(), l->sizeHint().width()),
               std::max(l->height(), l->sizeHint().height()));
-    return l;
   };
-  Label1 = label("Label1", "Links...", 8, 8, 111, 37, WindowFont(24, true), QColor(192, 220, 192));
-  QFont link_font = WindowFont(8);
+  Label1 = new QLabel(QStringLiteral("Links..."), pnlSpeaking);
+  label(Label1, "Label1", 8, 8, 111, 37, ScaledFont(24, true), QColor(192, 220, 192));
+  QFont link_font = ScaledFont(8);
   link_font.setUnderline(true);
-  lblemail = label("lblemail", "Send me e-mail", 9, 46, 72, 13, link_font, QColor(255, 251, 240));
-  lbl4Novels = label("lbl4Novels", "Download all of my novels", 10, 68, 123, 13, link_font,
-                     QColor(255, 251, 240));
-  for (QLabel* link : {lblemail, lbl4Novels}) {
-    link->setCursor(Qt::PointingHandCursor);
-    link->installEventFilter(this);
-  }
+  // The links are links for the keyboard and for screen readers too.
+  InstallLinkAccessibility();
+  lblemail = new LinkLabel(QStringLiteral("Send me e-mail"), pnlSpeaking);
+  label(lblemail, "lblemail", 9, 46, 72, 13, link_font, QColor(255, 251, 240));
+  lbl4Novels = new LinkLabel(QStringLiteral("Download all of my novels"), pnlSpeaking);
+  label(lbl4Novels, "lbl4Novels", 10, 68, 123, 13, link_font, QColor(255, 251, 240));
+  connect(lblemail, &LinkLabel::activated, this,
+          [this] { RunHandler([this] { lblemailClick(); }); });
+  connect(lbl4Novels, &LinkLabel::activated, this,
+          [this] { RunHandler([this] { lbl4NovelsClick(); }); });
+  pnlSpeaking->setAccessibleName(QStringLiteral("Links"));
 
   btnPrint = button("btnPrint", "&Print Document", 385, ButtonImage::Print);
   btnIncreaseFont = button("btnIncreaseFont", "&Font Size +", 453, ButtonImage::IncreaseFont);
   btnClose = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
                              QStringLiteral("&Close"), this);
   place(btnClose, "btnClose", 608, 521, 159, 48);
-  btnClose->setFont(WindowFont(12, true));
+  btnClose->setFont(ScaledFont(12, true));
   btnClose->setIconSize(QSize(Scaled(16), Scaled(16)));
 
   pnlSpeaking->setFocusPolicy(Qt::NoFocus);
@@ -220,7 +278,10 @@ void TfQuillonReaderMain::BuildControls() {
   QWidget::setTabOrder(btnSetBookmark, btnGoToBookmark);
   QWidget::setTabOrder(btnGoToBookmark, btnPrint);
   QWidget::setTabOrder(btnPrint, btnIncreaseFont);
-  QWidget::setTabOrder(btnIncreaseFont, btnClose);
+  QWidget::setTabOrder(btnIncreaseFont, riched);
+  QWidget::setTabOrder(riched, lblemail);
+  QWidget::setTabOrder(lblemail, lbl4Novels);
+  QWidget::setTabOrder(lbl4Novels, btnClose);
 
   const auto on_click = [this](QPushButton* b, void (TfQuillonReaderMain::*handler)()) {
     connect(b, &QPushButton::clicked, this,
@@ -277,25 +338,26 @@ void TfQuillonReaderMain::FormCreate() {
   setFixedSize(size());
 
   // 4: the window's font (the view uses it too); sizes follow the screen's text size.
-  setFont(WindowFont(8));
-  riched->setFont(WindowFont(8));
+  setFont(ScaledFont(8));
+  riched->setFont(ScaledFont(8));
   view_font_points_ = 8;
 
-  // 5: the stored position, or centred on the primary screen.
-  WindowPosition centred{};
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    centred = CentredWindowPosition(area.width(), area.height(), Scaled(kOuterWidth),
-                                    Scaled(kOuterHeight));
+  // 5: the stored position, or centred on the primary screen. Where the window system places
+  // windows itself (Wayland) the compositor chooses, and the stored position stays as it is.
+  if (PlatformPlacesWindows()) {
+    // A stored position the window system cannot hold (X11 keeps 16-bit coordinates) is brought
+    // into its range; the window would otherwise land elsewhere and take no clicks.
+    const CoordinateRange range = QGuiApplication::platformName() == QLatin1String("xcb")
+                                      ? kX11Coordinates
+                                      : kInt32Coordinates;
+    const QSize outer(Scaled(kOuterWidth), Scaled(kOuterHeight));
+    const WindowPosition stored =
+        BringIntoCoordinateRange(LoadWindowPosition(settings_path_, CentredPosition()),
+                                 outer.width(), outer.height(), range);
+    // A caption that could not be reached on any screen comes onto the nearest one.
+    move(PlaceOnScreens({stored.left, stored.top}, outer, Scaled(kOuterHeight - kClientHeight),
+                        AvailableAreas()));
   }
-  // A stored position the window system cannot hold (X11 keeps 16-bit coordinates) is brought
-  // into its range; the window would otherwise land elsewhere and take no clicks.
-  const CoordinateRange range =
-      QGuiApplication::platformName() == QLatin1String("xcb") ? kX11Coordinates : kInt32Coordinates;
-  const WindowPosition position =
-      BringIntoCoordinateRange(LoadWindowPosition(settings_path_, centred), Scaled(kOuterWidth),
-                               Scaled(kOuterHeight), range);
-  move(position.left, position.top);
 
   // 6: the novel from the current directory, else the installed one. The view has no text limit
   // to raise.
@@ -312,7 +374,10 @@ void TfQuillonReaderMain::FormCreate() {
 }
 
 void TfQuillonReaderMain::FormDestroy() {
-  SaveWindowPosition(settings_path_, {pos().x(), pos().y()});
+  // Where the window system does not tell a window where it is, the stored position is kept.
+  if (PlatformPlacesWindows()) {
+    SaveWindowPosition(settings_path_, {pos().x(), pos().y()});
+  }
   btnCloseClick();
 }
 
@@ -381,14 +446,15 @@ void TfQuillonReaderMain::btnPrintClick() {
 }
 
 void TfQuillonReaderMain::SetViewFont(const QString& family, int points) {
+  const double shown_points = points * font_scale_;
   QFont font = riched->font();
   font.setFamily(family);
-  font.setPointSize(points);
+  font.setPointSizeF(shown_points);
   riched->setFont(font);
   // Every character takes the new face and size; bold, italic and underline stay.
   QTextCharFormat format;
   format.setFontFamilies({family});
-  format.setFontPointSize(points);
+  format.setFontPointSize(shown_points);
   QTextCursor all(riched->document());
   all.select(QTextCursor::Document);
   all.mergeCharFormat(format);
@@ -402,33 +468,56 @@ void TfQuillonReaderMain::btnIncreaseFontClick() {
                    : current >= 24 ? 36
                    : current >= 16 ? 24
                                    : 16;
+  // The reader keeps their place: the line being read, or, when idle, the first line in view.
+  const bool reading = reading_depth_ > 0;
+  const QTextCursor selection = riched->textCursor();
+  const int place =
+      reading ? selection.selectionStart() : riched->cursorForPosition(QPoint(0, 0)).position();
   SetViewFont(QString::fromUtf8(kLargeFont), next);
+  if (reading) {
+    riched->ScrollToShow({place, selection.selectionEnd() - place});
+  } else {
+    QTextCursor at(riched->document());
+    at.setPosition(place);
+    QScrollBar* bar = riched->verticalScrollBar();
+    bar->setValue(bar->value() + riched->cursorRect(at).top());
+  }
   if (next >= kLargestViewPoints) {
     btnIncreaseFont->setEnabled(false);
   }
 }
 
 void TfQuillonReaderMain::lblemailClick() {
-  QDesktopServices::openUrl(QUrl(QString::fromUtf8(kEmailLink)));
+  OpenLink(kEmailLink);
 }
 
 void TfQuillonReaderMain::lbl4NovelsClick() {
-  QDesktopServices::openUrl(QUrl(QString::fromUtf8(kDownloadLink)));
+  OpenLink(kDownloadLink);
 }
 
-bool TfQuillonReaderMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    if (watched == lblemail) {
-      RunHandler([this] { lblemailClick(); });
-      return true;
+void TfQuillonReaderMain::OpenLink(const char* address) {
+  const QString text = QString::fromUtf8(address);
+  // When no program takes the link, the reader is told, with the address to copy; a window that
+  // has gone by then tells nothing.
+  auto failed = [window = QPointer<TfQuillonReaderMain>(this), text] {
+    if (window.isNull()) {
+      return;
     }
-    if (watched == lbl4Novels) {
-      RunHandler([this] { lbl4NovelsClick(); });
-      return true;
+    const QString message = LinkNotOpenedMessage(text);
+    if (window->options_.show_error) {
+      window->options_.show_error(message);
+      return;
     }
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kErrorCaption), message,
+                    QMessageBox::Ok, window);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
+  };
+  if (options_.open_link) {
+    options_.open_link(QUrl(text), failed);
+  } else {
+    OpenLinkOnDesktop(QUrl(text), failed);
   }
-  return QWidget::eventFilter(watched, event);
 }
 
 void TfQuillonReaderMain::changeEvent(QEvent* event) {

@@ -14,14 +14,17 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "app/bookmarks.h"
 #include "app/follow_along.h"
 #include "app/input_hold.h"
+#include "app/link_label.h"
 #include "app/qt_rich_text_view.h"
 #include "app/reader_text_edit.h"
 #include "app/settings_file.h"
@@ -62,6 +65,9 @@ struct ReaderWindowOptions {
   std::function<void(const QString&)> show_error;
   // The printer "&Print Document" prints on; empty: the system's default printer.
   std::function<std::unique_ptr<QPrinter>()> make_printer;
+  // Opens a link and calls failed when no program took it; empty: the desktop's programs
+  // (app/link_opener.h).
+  std::function<void(const QUrl& url, std::function<void()> failed)> open_link;
 };
 
 class TfQuillonReaderMain : public QWidget {
@@ -79,8 +85,8 @@ class TfQuillonReaderMain : public QWidget {
   QPushButton* btnGoToBookmark = nullptr;
   QFrame* pnlSpeaking = nullptr;
   QLabel* Label1 = nullptr;
-  QLabel* lblemail = nullptr;
-  QLabel* lbl4Novels = nullptr;
+  LinkLabel* lblemail = nullptr;
+  LinkLabel* lbl4Novels = nullptr;
   QPushButton* btnPrint = nullptr;
   QPushButton* btnIncreaseFont = nullptr;
   QPushButton* btnClose = nullptr;
@@ -111,13 +117,18 @@ class TfQuillonReaderMain : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
   void ShowError(const std::string& message);
+  void OpenLink(const char* address);
   void SetViewFont(const QString& family, int points);
   int Scaled(int pixels) const;
+  // The layout's scale: the screen's text size, made smaller where the window would not fit.
+  void ChooseScale();
+  QFont ScaledFont(int points, bool bold = false) const;
+  WindowPosition CentredPosition() const;
+  static QList<QRect> AvailableAreas();
 
   void HandlePendingEvents(bool wait);
 
@@ -127,7 +138,8 @@ class TfQuillonReaderMain : public QWidget {
   SettingsLocation settings_path_;
   std::unique_ptr<QtRichTextView> view_;
   ReaderState state_;
-  double scale_ = 1.0;
+  double scale_ = 1.0;       // design pixels to the screen's
+  double font_scale_ = 1.0;  // below 1 where the window was made smaller to fit the screen
   int view_font_points_ = 8;
   int reading_depth_ = 0;
   FollowAlong* follow_along_ = nullptr;  // the innermost reading's, while one runs

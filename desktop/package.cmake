@@ -1,7 +1,11 @@
 # The Debian package, made by CPack from the install rules: `cpack -G DEB` in the build folder
 # writes quillon-reader_VERSION_ARCH.deb there (./dev.sh package). The libraries it needs come from
-# the programs themselves (dpkg-shlibdeps); espeak-ng's voices and Qt's window-system plugins are
-# not libraries the programs link, so they are named here, and a sound server is recommended.
+# the programs themselves (dpkg-shlibdeps), and with them Qt's X11 plugin, which libqt6gui6 holds.
+# What the programs use without linking it is named here: espeak-ng's voices and a font for the
+# window (the window's faces fall back to Liberation and DejaVu). Recommended: a sound server, the
+# Wayland plugin (qt6-wayland), xdg-utils for the links, and the Liberation faces the layout was
+# measured with. Build the package with QUILLON_DEBIAN_FLAGS=ON (./dev.sh package) so the programs
+# carry Debian's hardening.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillon-reader)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -28,6 +32,7 @@ enlarges its font.
 quillon-tool runs the same engine from the command line and renders the
 novel as audio files, one per chapter (WAV, FLAC or Ogg Vorbis).")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pipewire-pulse | pulseaudio")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, fonts-liberation2 | fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "pipewire-pulse | pulseaudio, qt6-wayland, xdg-utils, fonts-liberation2, fonts-dejavu-core")
 include(CPack)

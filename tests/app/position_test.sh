@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The real reader under Xvfb with stored window positions: one X11 can hold is used as stored (off
-# the screen too); one beyond X11's 16-bit coordinates is brought into range, so the window lies
-# where the program thinks it does. Each window is then moved onto the screen and must take the
-# click on "&Close", end with exit code 0 and store where it was.
+# The real reader under Xvfb with stored window positions: one whose caption can be reached on the
+# screen is used as stored; one beyond X11's 16-bit coordinates is brought into range, and one
+# whose caption would lie off the screen comes onto it, so the window lies where the program thinks
+# it does. Each window is then moved and must take the click on "&Close", end with exit code 0 and
+# store where it was.
 #   position_test.sh QUILLON_READER
 set -euo pipefail
 reader=$(realpath "$1")
@@ -30,12 +31,13 @@ start_xvfb
 # stored Left, stored Top, where X11 shows the window (the outer size is 780 x 600)
 cases=(
   "100         50          100    50"
-  "-4000       12          -4000  12"
-  "31987       32167       31987  32167"
-  "2147483647  0           31987  0"
-  "0           40000       0      32167"
-  "\$FFFFFFFF  0x7FFFFFFF  -1     32167"
-  "-2147483648 5           -32768 5"
+  "-300        12          -300   12"
+  "-4000       12          0      12"
+  "31987       32167       586    168"
+  "2147483647  0           586    0"
+  "0           40000       0      168"
+  "\$FFFFFFFF  0x7FFFFFFF  0      168"
+  "-2147483648 5           0      5"
 )
 for row in "${cases[@]}"; do
   read -r left top want_x want_y <<<"$row"

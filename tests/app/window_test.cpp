@@ -3,7 +3,6 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
@@ -68,6 +67,7 @@ class WindowTest : public testing::Test {
     options.document_path = dir_.File("novel.txt");
     options.settings_path = settings_path_;
     options.show_error = [this](const QString& text) { errors_.push_back(text); };
+    options.open_link = open_link_;
     auto window = std::make_unique<TfQuillonReaderMain>(voice_, options);
     if (show) {
       window->show();
@@ -81,6 +81,7 @@ class WindowTest : public testing::Test {
   std::string settings_path_ = dir_.File("reader.INI");
   ScriptedVoice voice_;
   QStringList errors_;
+  std::function<void(const QUrl&, std::function<void()>)> open_link_;
 };
 
 TEST_F(WindowTest, LayoutCaptionsAndGeometry) {
@@ -149,11 +150,11 @@ TEST_F(WindowTest, LayoutCaptionsAndGeometry) {
   EXPECT_EQ(window->font().family(), QStringLiteral("MS Sans Serif"));
   EXPECT_EQ(window->riched->font().pointSize(), 8);
 
-  // The view: read-only, wraps at its width, no horizontal scroll bar, not a tab stop.
+  // The view: read-only, wraps at its width, no horizontal scroll bar, reached with Tab.
   EXPECT_TRUE(window->riched->isReadOnly());
   EXPECT_EQ(window->riched->lineWrapMode(), QTextEdit::WidgetWidth);
   EXPECT_EQ(window->riched->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_FALSE(window->riched->focusPolicy() & Qt::TabFocus);
+  EXPECT_TRUE(window->riched->focusPolicy() & Qt::TabFocus);
   EXPECT_FALSE(window->riched->tabChangesFocus());
 }
 
@@ -161,13 +162,15 @@ TEST_F(WindowTest, FocusStartsOnReadAndTabFollowsTheTabOrder) {
   const auto window = Open();
   EXPECT_EQ(QApplication::focusWidget(), window->btnRead);
   QList<QWidget*> order;
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < 10; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     order.push_back(QApplication::focusWidget());
   }
+  // The buttons in their written order; the view and the links where they stand in it.
   const QList<QWidget*> expected = {
       window->btnStop,         window->btnSetBookmark, window->btnGoToBookmark, window->btnPrint,
-      window->btnIncreaseFont, window->btnClose,       window->btnRead};
+      window->btnIncreaseFont, window->riched,         window->lblemail,        window->lbl4Novels,
+      window->btnClose,        window->btnRead};
   EXPECT_EQ(order, expected);
 }
 
@@ -332,14 +335,11 @@ TEST_F(WindowTest, AnErrorInAHandlerShowsAnErrorBoxAndTheProgramGoesOn) {
 }
 
 TEST_F(WindowTest, TheLinksOpenTheMailAddressAndTheDownloadPage) {
-  const auto window = Open();
   UrlCatcher catcher;
-  QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
-  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+  open_link_ = [&catcher](const QUrl& url, const std::function<void()>&) { catcher.open(url); };
+  const auto window = Open();
   QTest::mouseClick(window->lblemail, Qt::LeftButton);
   QTest::mouseClick(window->lbl4Novels, Qt::LeftButton);
-  QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   EXPECT_EQ(catcher.urls, (QList<QUrl>{QUrl(QString::fromUtf8(kEmailLink)),
                                        QUrl(QString::fromUtf8(kDownloadLink))}));
   EXPECT_TRUE(QString::fromUtf8(kEmailLink).startsWith(QStringLiteral("mailto:")));

@@ -1,21 +1,23 @@
 # Shell functions for tests that drive the real reader under Xvfb; source it, after setting
 # $work (a scratch folder the caller removes). Every wait is bounded.
-#   start_xvfb                 a screen of our own on a free display; sets DISPLAY
+#   start_xvfb [WxH]           a screen of our own (1366x768 unless told) on a free display; sets
+#                              DISPLAY
 #   wait_for_window PID        prints the id of the reader's window once it is shown
 #   wait_for_exit PID TENTHS   succeeds once PID has ended, within TENTHS tenths of a second
-#   close_reader WINDOW PID    clicks "&Close" until the reader PID (a child of this shell) ends,
-#                              within 30 s, and sets reader_code to its exit code
+#   close_reader WINDOW PID [X Y]  clicks "&Close" (at X, Y in the window when told) until the
+#                              reader PID (a child of this shell) ends, within 30 s, and sets
+#                              reader_code to its exit code
 #   stop_x_session             ends what start_xvfb started
 
 x_session_pids=()
 
 start_xvfb() {
-  local n tries
+  local n tries size=${1:-1366x768}
   for ((n = 700 + $$ % 200, tries = 0; tries < 20; n++, tries++)); do
     if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then
       continue
     fi
-    Xvfb ":$n" -screen 0 1366x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     local pid=$!
     export DISPLAY=:$n
     local i
@@ -59,11 +61,11 @@ wait_for_exit() {
 }
 
 close_reader() {
-  local window=$1 pid=$2 attempt
+  local window=$1 pid=$2 x=${3:-687} y=${4:-545} attempt
   reader_code=""
   # A click that arrives while a new window is still settling can be lost: up to three.
   for attempt in 1 2 3; do
-    xdotool mousemove --window "$window" 687 545 click 1 # the centre of "&Close"
+    xdotool mousemove --window "$window" "$x" "$y" click 1 # the centre of "&Close"
     if wait_for_exit "$pid" 100; then
       reader_code=0
       wait "$pid" || reader_code=$?
