@@ -1,12 +1,13 @@
 #include "document/document.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
 #include "text/encoding.h"
@@ -791,35 +792,68 @@ Document ParseDocument(std::string_view bytes) {
   return ParsePlainText(bytes);
 }
 
-Document LoadDocument(const std::string& path) {
-  const auto fail = [&path]() { return std::runtime_error("Cannot open file " + path); };
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) {
-    throw fail();
-  }
-  // Room for the whole file at once, when its size is known, so the bytes are held only once.
-  std::string bytes;
-  std::error_code error;
-  if (std::filesystem::is_regular_file(path, error)) {
-    if (const auto size = std::filesystem::file_size(path, error); !error) {
-      try {
-        bytes.reserve(static_cast<std::size_t>(size));
-      } catch (const std::exception&) {
-        // Only a hint: reading finds out whether the file fits.
-      }
+namespace {
+
+struct OpenFile {
+  explicit OpenFile(int descriptor) : fd(descriptor) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) {
+      ::close(fd);
     }
   }
+  int fd;
+};
+
+}  // namespace
+
+Document LoadDocument(const std::string& path) {
+  const auto fail = [&path](std::string_view why = {}) {
+    std::string message = "Cannot open file " + path;
+    if (!why.empty()) {
+      message += ": ";
+      message += why;
+    }
+    return std::runtime_error(message);
+  };
+  // Not blocking, so a FIFO without a writer is refused at once rather than waited on.
+  const OpenFile file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+  const int fd = file.fd;
+  if (fd < 0) {
+    throw fail();
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    throw fail();
+  }
+  if (!S_ISREG(status.st_mode)) {
+    throw fail(kNotRegularFile);
+  }
+  if (status.st_size > static_cast<off_t>(kMaxDocumentBytes)) {
+    throw fail(kDocumentTooLarge);
+  }
+  // Room for the whole file at once, so the bytes are held only once. A file that grows while it
+  // is read is read up to one byte past the limit, and refused.
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(status.st_size));
   char buffer[1 << 16];
-  while (true) {
-    const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-    bytes.append(buffer, n);
-    if (n < sizeof buffer) {
+  while (bytes.size() <= kMaxDocumentBytes) {
+    const std::size_t want = std::min(sizeof buffer, kMaxDocumentBytes + 1 - bytes.size());
+    const ssize_t n = ::read(fd, buffer, want);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      throw fail();
+    }
+    if (n == 0) {
       break;
     }
+    bytes.append(buffer, static_cast<std::size_t>(n));
   }
-  if (std::ferror(file.get())) {
-    throw fail();
+  if (bytes.size() > kMaxDocumentBytes) {
+    throw fail(kDocumentTooLarge);
   }
   return ParseDocument(bytes);
 }
