@@ -4,6 +4,10 @@
 // Rich text is a file that begins with "{\rtf"; anything else is plain text whose bytes are
 // Windows-1252 and whose line ends (LF, CR LF or CR) are paragraph breaks.
 //
+// The bytes of rich text are in the code page of their font (\fcharsetN or \cpgN in the font
+// table), else in the document's (\ansicpgN, Windows-1252 when it names none): text written in
+// Cyrillic, Greek or Japanese code pages reads as written.
+//
 // A hard line break inside a paragraph (\line) ends the paragraph here: the next paragraph keeps
 // the alignment, and formatting carries on as usual. The engine walks the view line by line through
 // each line feed, so a line break must reach it as the carriage return and line feed of a paragraph

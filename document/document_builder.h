@@ -1,5 +1,5 @@
 // Collects a document's text as it is read: UTF-8 text and Windows-1252 bytes in their formats,
-// paragraph breaks with their alignments. Windows-1252 bytes are buffered and converted in bulk.
+// paragraph breaks with their alignments. Bytes are buffered and converted in bulk.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "document/code_page.h"
 #include "document/document.h"
 #include "text/encoding.h"
 
@@ -20,20 +21,23 @@ class DocumentBuilder {
     document_.checkpoints_.push_back(0);
   }
 
-  void AddByte(char byte, const TextFormat& format) {
+  // Bytes in a code page (see code_page.h).
+  void AddByte(char byte, const TextFormat& format, int code_page = kWindows1252) {
     if (byte == '\0') {
       return;
     }
     StartText(format);
-    pending_1252_ += byte;
+    UseCodePage(code_page);
+    pending_ += byte;
   }
 
-  void AddBytes(std::string_view bytes, const TextFormat& format) {
+  void AddBytes(std::string_view bytes, const TextFormat& format, int code_page = kWindows1252) {
     if (bytes.empty()) {
       return;
     }
     StartText(format);
-    pending_1252_.append(bytes);
+    UseCodePage(code_page);
+    pending_.append(bytes);
   }
 
   void AddCodePoint(char32_t c, const TextFormat& format) {
@@ -77,9 +81,20 @@ class DocumentBuilder {
   }
 
   void FlushPending() {
-    if (!pending_1252_.empty()) {
-      document_.text_ += Windows1252ToUtf8(pending_1252_);
-      pending_1252_.clear();
+    if (!pending_.empty()) {
+      document_.text_ += pending_code_page_ == kWindows1252
+                             ? Windows1252ToUtf8(pending_)
+                             : CodePageToUtf8(pending_, pending_code_page_);
+      pending_.clear();
+    }
+  }
+
+  // Bytes of one code page are converted together (a double-byte character may come as two
+  // escapes).
+  void UseCodePage(int code_page) {
+    if (code_page != pending_code_page_) {
+      FlushPending();
+      pending_code_page_ = code_page;
     }
   }
 
@@ -96,7 +111,8 @@ class DocumentBuilder {
 
   Document document_;
   std::size_t paragraph_start_ = 0;  // where the paragraph being built begins in the text
-  std::string pending_1252_;
+  std::string pending_;              // bytes not yet converted, in pending_code_page_
+  int pending_code_page_ = kWindows1252;
 };
 
 }  // namespace quillon

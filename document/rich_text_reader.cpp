@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "document/code_page.h"
 #include "document/document_builder.h"
 
 namespace quillon {
@@ -59,8 +61,14 @@ enum class Action {
   kFontSize,
   kPlain,
   kParagraphDefaults,
-  kAlign,        // the alignment in the table row
-  kDestination,  // the group is skipped
+  kAlign,         // the alignment in the table row
+  kDestination,   // the group is skipped
+  kFontTable,     // the font table: what each font's bytes are (\fcharsetN, \cpgN)
+  kFont,          // \fN: in the font table the font being described, elsewhere the text's font
+  kDefaultFont,   // \deffN
+  kFontCharset,   // \fcharsetN
+  kFontCodePage,  // \cpgN
+  kAnsiCodePage,  // \ansicpgN: the document's code page
 };
 
 struct ControlWord {
@@ -74,18 +82,23 @@ struct ControlWord {
 // clang-format off
 constexpr ControlWord kControlWords[] = {
   {"annotation",         Action::kDestination},
+  {"ansicpg",            Action::kAnsiCodePage},
   {"b",                  Action::kBold},
   {"bin",                Action::kBinary},
   {"bullet",             Action::kCharacter, kBullet},
   {"cell",               Action::kCharacter, '\t'},
   {"colortbl",           Action::kDestination},
+  {"cpg",                Action::kFontCodePage},
   {"datastore",          Action::kDestination},
+  {"deff",               Action::kDefaultFont},
   {"emdash",             Action::kCharacter, kEmDash},
   {"emspace",            Action::kCharacter, ' '},
   {"endash",             Action::kCharacter, kEnDash},
   {"enspace",            Action::kCharacter, ' '},
+  {"f",                  Action::kFont},
+  {"fcharset",           Action::kFontCharset},
   {"fldinst",            Action::kDestination},
-  {"fonttbl",            Action::kDestination},
+  {"fonttbl",            Action::kFontTable},
   {"footer",             Action::kDestination},
   {"footerf",            Action::kDestination},
   {"footerl",            Action::kDestination},
@@ -172,12 +185,17 @@ constexpr std::size_t kMaxControlWordLength = 32;
 constexpr std::int64_t kParameterLimit = 0x7FFFFFFF;
 // Font sizes beyond this (in half points) are kept at it.
 constexpr int kMaxFontHalfPoints = 3276;
+// Fonts described beyond this many keep the document's code page.
+constexpr std::size_t kMaxFonts = 4096;
+constexpr int kDefaultFont = -1;
 
 // Group state: what a closing brace restores.
 struct GroupState {
   TextFormat format;
   Alignment alignment = Alignment::Left;
-  std::int64_t unicode_skip = 1;  // \ucN: fallback characters after each \uN
+  std::int64_t unicode_skip = 1;     // \ucN: fallback characters after each \uN
+  std::int64_t font = kDefaultFont;  // \fN
+  bool font_table = false;           // inside the font table, where text names fonts
 };
 
 // A single pass over the bytes with an explicit group stack; nothing recurses.
@@ -268,9 +286,9 @@ class RichTextParser {
       fallback_to_skip_ -= static_cast<std::int64_t>(skipped);
       text.remove_prefix(skipped);
     }
-    if (!text.empty()) {
+    if (!text.empty() && !Top().font_table) {
       FlushSurrogate();
-      builder_.AddBytes(text, Top().format);
+      builder_.AddBytes(text, Top().format, TextCodePage());
     }
   }
 
@@ -399,7 +417,7 @@ class RichTextParser {
     if (digits == 0 || ConsumeFallback()) {
       return;
     }
-    AddByte(static_cast<char>(value));
+    AddByte(static_cast<char>(value), TextCodePage());
   }
 
   void Apply(const ControlWord& word, bool has_parameter, std::int64_t parameter) {
@@ -444,6 +462,7 @@ class RichTextParser {
         break;
       case Action::kPlain:
         state.format = TextFormat{};
+        state.font = kDefaultFont;
         break;
       case Action::kParagraphDefaults:
         state.alignment = Alignment::Left;
@@ -457,12 +476,61 @@ class RichTextParser {
           skip_depth_ = 1;
         }
         break;
+      case Action::kFontTable:
+        if (stack_.size() + static_cast<std::size_t>(excess_depth_) > 2) {
+          state.font_table = true;
+        }
+        break;
+      case Action::kFont:
+        if (state.font_table) {
+          font_described_ = parameter;
+        } else {
+          state.font = has_parameter ? parameter : kDefaultFont;
+        }
+        break;
+      case Action::kDefaultFont:
+        default_font_ = parameter;
+        break;
+      case Action::kFontCharset:
+        if (state.font_table && has_parameter) {
+          const auto code_page = CharsetCodePage(static_cast<int>(parameter));
+          if (code_page && !font_code_pages_.contains(font_described_)) {
+            SetFontCodePage(*code_page);
+          }
+        }
+        break;
+      case Action::kFontCodePage:  // more exact than the character set, so it wins
+        if (state.font_table && parameter > 0) {
+          SetFontCodePage(static_cast<int>(parameter));
+        }
+        break;
+      case Action::kAnsiCodePage:
+        if (parameter > 0) {
+          document_code_page_ = static_cast<int>(parameter);
+        }
+        break;
     }
+  }
+
+  void SetFontCodePage(int code_page) {
+    if (font_code_pages_.size() < kMaxFonts || font_code_pages_.contains(font_described_)) {
+      font_code_pages_[font_described_] = code_page;
+    }
+  }
+
+  // The code page of the text's bytes: its font's, else the document's.
+  int TextCodePage() {
+    const std::int64_t font = Top().font == kDefaultFont ? default_font_ : Top().font;
+    const auto it = font_code_pages_.find(font);
+    return it != font_code_pages_.end() ? it->second : document_code_page_;
   }
 
   // \uN: N is a signed 16-bit value (negative for the upper half) or, from some writers, the code
   // point itself. Surrogate pairs come as two \u words.
   void AddUnicode(std::int64_t n) {
+    if (Top().font_table) {
+      return;
+    }
     if (n < 0) {
       n += 0x10000;
     }
@@ -515,16 +583,23 @@ class RichTextParser {
 
   // A carriage return or line feed written as \'0d or \'0a breaks the line: runs never hold one,
   // so the view text has CR LF only between paragraphs.
-  void AddByte(char c) {
+  // Bytes the control words stand for are Windows-1252 whatever the font.
+  void AddByte(char c, int code_page = kWindows1252) {
+    if (Top().font_table) {
+      return;
+    }
     FlushSurrogate();
     if (c == '\r' || c == '\n') {
       builder_.EndParagraph(Top().alignment);
       return;
     }
-    builder_.AddByte(c, Top().format);
+    builder_.AddByte(c, Top().format, code_page);
   }
 
   void EndParagraph() {
+    if (Top().font_table) {
+      return;
+    }
     FlushSurrogate();
     builder_.EndParagraph(Top().alignment);
   }
@@ -569,6 +644,11 @@ class RichTextParser {
   bool finished_ = false;
   std::int64_t fallback_to_skip_ = 0;
   char32_t high_surrogate_ = 0;
+  int document_code_page_ = kWindows1252;       // \ansicpgN
+  std::int64_t default_font_ = kDefaultFont;    // \deffN
+  std::int64_t font_described_ = kDefaultFont;  // in the font table
+  std::map<std::int64_t, int>
+      font_code_pages_;  // fonts whose bytes are in a code page of their own
   DocumentBuilder builder_;
 };
 
