@@ -3,12 +3,15 @@
 //
 // The voice comes first: without it the program reports why and ends with exit code 1 before any
 // window is shown. Exit code 0 after a normal end. With QUILLON_SPEECH_LOG set, the time each
-// sentence starts and ends is noted in that file (app/speech_log.h).
+// sentence starts and ends is noted in that file (app/speech_log.h). --help and --version answer
+// on standard output before anything needs a display.
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "app/error_message.h"
 #include "app/quillon_talks_main.h"
@@ -16,7 +19,44 @@
 #include "speech/pulse_voice.h"
 #include "speech/speech_voice.h"
 
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: quillon-reader [--help | --version]\n"
+    "Reads the novel TheBlitheWanderingsOfQuillonFenwright.rtf aloud in a window, from the "
+    "current\n"
+    "directory or else the installed data folder. Settings and the bookmark are kept in\n"
+    "quillon-reader.INI (see quillon-reader(1)).\n"
+    "\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n";
+
+// Answers --help or --version (before "--", where Qt's own options end) and returns true, else
+// returns false.
+bool AnsweredHelpOrVersion(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--") {
+      break;
+    }
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(kHelp, stdout);
+      return true;
+    }
+    if (argument == "--version") {
+      std::fputs("quillon-reader " QUILLON_VERSION "\n", stdout);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (AnsweredHelpOrVersion(argc, argv)) {
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   QApplication application(argc, argv);
   // The desktop matches the window to its menu entry and takes the installed icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("net.quillonfenwright.QuillonReader"));

@@ -1,6 +1,7 @@
 #include "app/settings_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,6 +146,115 @@ bool MakeFoldersAbove(const std::string& path) {
   throw std::runtime_error("Unable to write to " + path);
 }
 
+// Where writes go: the file the path names once symbolic links are followed, dangling ones too, so
+// a link is written through and keeps pointing where it pointed. Nothing for a loop of links or a
+// link that cannot be read.
+std::optional<std::string> FollowLinks(const std::string& path) {
+  constexpr int kMaxLinks = 40;  // as the system allows in one path
+  std::filesystem::path target = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+      return target.string();
+    }
+    std::error_code error;
+    const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+    if (error) {
+      return std::nullopt;
+    }
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return std::nullopt;
+}
+
+// A file the system would not let us change stays as it is, even in a writable directory; a
+// directory or a device is no settings file to replace.
+bool MayReplace(const std::string& target) {
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) != 0) {
+    return errno == ENOENT;
+  }
+  return S_ISREG(existing.st_mode) && ::access(target.c_str(), W_OK) == 0;
+}
+
+// An exclusive lock for one read-change-write of a settings file, so that programs writing the
+// same file at once never lose each other's keys: flock on a lock file beside it, removed again
+// when the lock is released. A lock taken on a lock file that its holder removed meanwhile is
+// taken again on the one now at the path. Where the file system has no locks, writes go on
+// without one, as they always did.
+class WriteLock {
+ public:
+  explicit WriteLock(std::string path) : path_(std::move(path)) {
+    constexpr int kMaxAttempts = 1000;  // each retry means another program wrote meanwhile
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+      const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+      if (fd < 0) {
+        return;
+      }
+      int locked = 0;
+      while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+      }
+      if (locked != 0) {
+        fd_ = fd;  // no locks here
+        return;
+      }
+      struct stat held {};
+      struct stat named {};
+      if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+          held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        fd_ = fd;
+        return;
+      }
+      ::close(fd);
+    }
+  }
+  ~WriteLock() {
+    if (fd_ >= 0) {
+      ::unlink(path_.c_str());
+      ::close(fd_);
+    }
+  }
+  WriteLock(const WriteLock&) = delete;
+  WriteLock& operator=(const WriteLock&) = delete;
+
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+// Writes content to a temporary file beside target, with target's permissions (0644 for a new
+// file), and renames it over target. False when anything fails; target is then unchanged.
+bool ReplaceFile(const std::string& target, std::string_view content) {
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    return false;
+  }
+  bool ok = ::fchmod(fd, exists ? (existing.st_mode & 07777) : 0644) == 0;
+  std::size_t written = 0;
+  while (ok && written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    ok = n > 0;
+    if (ok) {
+      written += static_cast<std::size_t>(n);
+    }
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+  }
+  return ok;
+}
+
 }  // namespace
 
 std::string SettingsPathForProgram(std::string_view program_path) {
@@ -257,32 +367,60 @@ bool SettingsFile::ReadBool(std::string_view section, std::string_view key,
   return ReadInteger(section, key, default_value ? 1 : 0) != 0;
 }
 
-void SettingsFile::WriteString(std::string_view section, std::string_view key,
-                               std::string_view value) {
-  std::vector<std::string> lines = lines_;
+void SettingsFile::Set(std::string_view section, std::string_view key, std::string_view value) {
   std::string entry = std::string(key) + "=" + std::string(value);
-  if (const auto range = FindSection(lines, section)) {
-    if (const auto line = FindKey(lines, *range, key)) {
-      lines[*line] = std::move(entry);
+  if (const auto range = FindSection(lines_, section)) {
+    if (const auto line = FindKey(lines_, *range, key)) {
+      lines_[*line] = std::move(entry);
     } else {
       // After the section's last non-blank line, so blank lines before the next section stay there.
       std::size_t at = range->second;
-      while (at > range->first && TrimBlanks(lines[at - 1]).empty()) {
+      while (at > range->first && TrimBlanks(lines_[at - 1]).empty()) {
         --at;
       }
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
+      lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
     }
   } else {
-    lines.push_back("[" + std::string(section) + "]");
-    lines.push_back(std::move(entry));
+    lines_.push_back("[" + std::string(section) + "]");
+    lines_.push_back(std::move(entry));
   }
-  std::swap(lines, lines_);
-  try {
-    Store();
-  } catch (...) {
-    std::swap(lines, lines_);  // what we hold stays what the file holds
-    throw;
+}
+
+std::string SettingsFile::Content() const {
+  std::string content(byte_order_mark_ ? kByteOrderMark : std::string_view());
+  for (const std::string& line : lines_) {
+    content += line;
+    content += line_end_;
   }
+  return content;
+}
+
+void SettingsFile::WriteString(std::string_view section, std::string_view key,
+                               std::string_view value) {
+  if (refuse_writes_ || (make_folder_ && !MakeFoldersAbove(path_))) {
+    ThrowUnableToWrite(path_);
+  }
+  const std::optional<std::string> target = FollowLinks(path_);
+  if (!target || !MayReplace(*target)) {
+    ThrowUnableToWrite(path_);
+  }
+  const WriteLock lock(*target + ".lock");
+  if (!lock.Held()) {
+    ThrowUnableToWrite(path_);
+  }
+  // The change is made to the file as it is now, so what another program wrote since this object
+  // read it is kept.
+  SettingsFile current{SettingsLocation(*target)};
+  if (current.refuse_writes_ || !MayReplace(*target)) {
+    ThrowUnableToWrite(path_);
+  }
+  current.Set(section, key, value);
+  if (!ReplaceFile(*target, current.Content())) {
+    ThrowUnableToWrite(path_);
+  }
+  lines_ = std::move(current.lines_);
+  byte_order_mark_ = current.byte_order_mark_;
+  line_end_ = std::move(current.line_end_);
 }
 
 void SettingsFile::WriteInteger(std::string_view section, std::string_view key,
@@ -292,61 +430,6 @@ void SettingsFile::WriteInteger(std::string_view section, std::string_view key,
 
 void SettingsFile::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
-}
-
-void SettingsFile::Store() const {
-  if (refuse_writes_) {
-    ThrowUnableToWrite(path_);
-  }
-  if (make_folder_ && !MakeFoldersAbove(path_)) {
-    ThrowUnableToWrite(path_);
-  }
-  std::string target = path_;
-  std::error_code error;
-  if (std::filesystem::is_symlink(target, error)) {
-    const auto resolved = std::filesystem::weakly_canonical(target, error);
-    if (!error) {
-      target = resolved.string();
-    }
-  }
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  // A file the system would not let us change stays as it is, even in a writable directory; a
-  // directory or a device is no settings file to replace.
-  if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
-    ThrowUnableToWrite(path_);
-  }
-
-  std::string content(byte_order_mark_ ? kByteOrderMark : std::string_view());
-  for (const std::string& line : lines_) {
-    content += line;
-    content += line_end_;
-  }
-
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    ThrowUnableToWrite(path_);
-  }
-  bool ok = ::fchmod(fd, exists ? (existing.st_mode & 07777) : 0644) == 0;
-  std::size_t written = 0;
-  while (ok && written < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    ok = n > 0;
-    if (ok) {
-      written += static_cast<std::size_t>(n);
-    }
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    ThrowUnableToWrite(path_);
-  }
 }
 
 }  // namespace quillon

@@ -6,6 +6,11 @@
 // survive every write. A write goes to a temporary file beside the settings file that is then
 // renamed over it, so a failed or interrupted write never leaves a truncated file behind.
 //
+// Programs writing one file at once never lose each other's keys: each write holds an exclusive
+// lock (flock on "<file>.lock" beside the file, removed again afterwards), reads the file as it is
+// then, changes the one key and renames the result over it. A settings path that is a symbolic
+// link (dangling or not) is written through: the file it points to is replaced and the link stays.
+//
 // Reading never fails: a file that is missing, unreadable, a directory or no regular file reads as
 // empty. A UTF-8 byte order mark at the start is skipped (and kept on writing), and lines may end
 // in LF or CR LF (the file's first line end is kept). A file that exists but could not be read is
@@ -68,7 +73,10 @@ class SettingsFile {
   void WriteBool(std::string_view section, std::string_view key, bool value);
 
  private:
-  void Store() const;
+  // Sets the key in the lines held; writes nothing.
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+  // The file's bytes for the lines held.
+  std::string Content() const;
 
   std::string path_;
   bool make_folder_ = false;

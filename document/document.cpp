@@ -1,674 +1,23 @@
 #include "document/document.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
-#include "text/encoding.h"
+#include "document/document_builder.h"
+#include "document/rich_text_reader.h"
 
 namespace quillon {
 
 namespace {
 
 constexpr std::string_view kRichTextMagic = "{\\rtf";
-
-// Windows-1252 bytes the control words stand for.
-constexpr char kEnDash = '\x96';
-constexpr char kEmDash = '\x97';
-constexpr char kLeftQuote = '\x91';
-constexpr char kRightQuote = '\x92';
-constexpr char kLeftDoubleQuote = '\x93';
-constexpr char kRightDoubleQuote = '\x94';
-constexpr char kBullet = '\x95';
-constexpr char kNoBreakSpace = '\xA0';
-
-constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsAsciiDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-// What a control word does. Unknown words are ignored.
-enum class Action {
-  kParagraph,    // ends the paragraph
-  kLineBreak,    // ends the paragraph too (see document.h)
-  kCharacter,    // inserts the Windows-1252 byte in the table row
-  kUnicode,      // \uN
-  kUnicodeSkip,  // \ucN
-  kBinary,       // \binN
-  kBold,
-  kItalic,
-  kUnderline,
-  kUnderlineNone,
-  kFontSize,
-  kPlain,
-  kParagraphDefaults,
-  kAlign,        // the alignment in the table row
-  kDestination,  // the group is skipped
-};
-
-struct ControlWord {
-  std::string_view name;
-  Action action;
-  char character = 0;
-  Alignment alignment = Alignment::Left;
-};
-
-// Sorted by name for the binary search.
-// clang-format off
-constexpr ControlWord kControlWords[] = {
-  {"annotation",         Action::kDestination},
-  {"b",                  Action::kBold},
-  {"bin",                Action::kBinary},
-  {"bullet",             Action::kCharacter, kBullet},
-  {"cell",               Action::kCharacter, '\t'},
-  {"colortbl",           Action::kDestination},
-  {"datastore",          Action::kDestination},
-  {"emdash",             Action::kCharacter, kEmDash},
-  {"emspace",            Action::kCharacter, ' '},
-  {"endash",             Action::kCharacter, kEnDash},
-  {"enspace",            Action::kCharacter, ' '},
-  {"fldinst",            Action::kDestination},
-  {"fonttbl",            Action::kDestination},
-  {"footer",             Action::kDestination},
-  {"footerf",            Action::kDestination},
-  {"footerl",            Action::kDestination},
-  {"footerr",            Action::kDestination},
-  {"footnote",           Action::kDestination},
-  {"fs",                 Action::kFontSize},
-  {"header",             Action::kDestination},
-  {"headerf",            Action::kDestination},
-  {"headerl",            Action::kDestination},
-  {"headerr",            Action::kDestination},
-  {"i",                  Action::kItalic},
-  {"info",               Action::kDestination},
-  {"ldblquote",          Action::kCharacter, kLeftDoubleQuote},
-  {"line",               Action::kLineBreak},
-  {"listoverridetable",  Action::kDestination},
-  {"listtable",          Action::kDestination},
-  {"lquote",             Action::kCharacter, kLeftQuote},
-  {"nestcell",           Action::kCharacter, '\t'},
-  {"object",             Action::kDestination},
-  {"par",                Action::kParagraph},
-  {"pard",               Action::kParagraphDefaults},
-  {"pict",               Action::kDestination},
-  {"plain",              Action::kPlain},
-  {"qc",                 Action::kAlign, 0, Alignment::Center},
-  {"qd",                 Action::kAlign, 0, Alignment::Justify},
-  {"qj",                 Action::kAlign, 0, Alignment::Justify},
-  {"ql",                 Action::kAlign, 0, Alignment::Left},
-  {"qr",                 Action::kAlign, 0, Alignment::Right},
-  {"rdblquote",          Action::kCharacter, kRightDoubleQuote},
-  {"revtbl",             Action::kDestination},
-  {"row",                Action::kParagraph},
-  {"rquote",             Action::kCharacter, kRightQuote},
-  {"rsidtbl",            Action::kDestination},
-  {"sect",               Action::kParagraph},
-  {"shp",                Action::kDestination},
-  {"stylesheet",         Action::kDestination},
-  {"tab",                Action::kCharacter, '\t'},
-  {"tc",                 Action::kDestination},
-  {"u",                  Action::kUnicode},
-  {"uc",                 Action::kUnicodeSkip},
-  {"ul",                 Action::kUnderline},
-  {"uld",                Action::kUnderline},
-  {"uldash",             Action::kUnderline},
-  {"uldashd",            Action::kUnderline},
-  {"uldashdd",           Action::kUnderline},
-  {"uldb",               Action::kUnderline},
-  {"ulhwave",            Action::kUnderline},
-  {"ulldash",            Action::kUnderline},
-  {"ulnone",             Action::kUnderlineNone},
-  {"ulth",               Action::kUnderline},
-  {"ulthd",              Action::kUnderline},
-  {"ulthdash",           Action::kUnderline},
-  {"ulthdashd",          Action::kUnderline},
-  {"ulthdashdd",         Action::kUnderline},
-  {"ulthldash",          Action::kUnderline},
-  {"ululdbwave",         Action::kUnderline},
-  {"ulw",                Action::kUnderline},
-  {"ulwave",             Action::kUnderline},
-  {"xe",                 Action::kDestination},
-};
-// clang-format on
-
-constexpr bool ControlWordsSorted() {
-  for (std::size_t i = 1; i < std::size(kControlWords); ++i) {
-    if (!(kControlWords[i - 1].name < kControlWords[i].name)) {
-      return false;
-    }
-  }
-  return true;
-}
-static_assert(ControlWordsSorted(), "kControlWords must stay sorted by name");
-
-const ControlWord* FindControlWord(std::string_view name) {
-  const auto* end = std::end(kControlWords);
-  const auto* it =
-      std::lower_bound(std::begin(kControlWords), end, name,
-                       [](const ControlWord& w, std::string_view n) { return w.name < n; });
-  return it != end && it->name == name ? it : nullptr;
-}
-
-// Control words longer than this are not words we know; their letters are still consumed.
-constexpr std::size_t kMaxControlWordLength = 32;
-// Parameters saturate here, so huge numbers neither overflow nor wrap to small ones.
-constexpr std::int64_t kParameterLimit = 0x7FFFFFFF;
-// Font sizes beyond this (in half points) are kept at it.
-constexpr int kMaxFontHalfPoints = 3276;
-
-}  // namespace
-
-// Collects text into the document's one text, with its format and alignment changes.
-// Windows-1252 bytes are buffered and converted in bulk.
-class DocumentBuilder {
- public:
-  // expected_bytes: how much text to make room for at once (room not written costs no memory).
-  explicit DocumentBuilder(std::size_t expected_bytes) {
-    document_.text_.reserve(expected_bytes);
-    document_.checkpoints_.push_back(0);
-  }
-
-  void AddByte(char byte, const TextFormat& format) {
-    if (byte == '\0') {
-      return;
-    }
-    StartText(format);
-    pending_1252_ += byte;
-  }
-
-  void AddBytes(std::string_view bytes, const TextFormat& format) {
-    if (bytes.empty()) {
-      return;
-    }
-    StartText(format);
-    pending_1252_.append(bytes);
-  }
-
-  void AddCodePoint(char32_t c, const TextFormat& format) {
-    if (c == 0) {
-      return;
-    }
-    StartText(format);
-    FlushPending();
-    AppendUtf8(document_.text_, c);
-  }
-
-  void EndParagraph(Alignment alignment) {
-    CountParagraph(alignment);
-    document_.text_ += '\n';
-    if (document_.paragraph_count_ % Document::kCheckpointEvery == 0) {
-      document_.checkpoints_.push_back(document_.text_.size());
-    }
-  }
-
-  // The text after the last paragraph break is the last paragraph, kept even when empty: a file
-  // that ends with a break ends with an empty paragraph, so the view text keeps that final line
-  // end, as a rich-text view keeps the last paragraph mark. An empty file has no paragraphs.
-  Document Finish(Alignment alignment) {
-    FlushPending();
-    if (document_.text_.size() > paragraph_start_ || document_.paragraph_count_ > 0) {
-      CountParagraph(alignment);
-    } else {
-      document_.checkpoints_.clear();
-    }
-    return std::move(document_);
-  }
-
- private:
-  // Text in this format follows at once, so a change recorded here never stands alone.
-  void StartText(const TextFormat& format) {
-    auto& formats = document_.formats_;
-    if (formats.empty() || !(formats.back().format == format)) {
-      FlushPending();
-      formats.push_back({document_.text_.size(), format});
-    }
-  }
-
-  void FlushPending() {
-    if (!pending_1252_.empty()) {
-      document_.text_ += Windows1252ToUtf8(pending_1252_);
-      pending_1252_.clear();
-    }
-  }
-
-  // The paragraph being built ends here, in this alignment.
-  void CountParagraph(Alignment alignment) {
-    FlushPending();
-    auto& alignments = document_.alignments_;
-    if (alignments.empty() || alignments.back().alignment != alignment) {
-      alignments.push_back({document_.paragraph_count_, alignment});
-    }
-    ++document_.paragraph_count_;
-    paragraph_start_ = document_.text_.size() + 1;
-  }
-
-  Document document_;
-  std::size_t paragraph_start_ = 0;  // where the paragraph being built begins in the text
-  std::string pending_1252_;
-};
-
-namespace {
-
-// Group state: what a closing brace restores.
-struct GroupState {
-  TextFormat format;
-  Alignment alignment = Alignment::Left;
-  std::int64_t unicode_skip = 1;  // \ucN: fallback characters after each \uN
-};
-
-// A single pass over the bytes with an explicit group stack; nothing recurses.
-class RichTextParser {
- public:
-  explicit RichTextParser(std::string_view in) : in_(in), builder_(in.size()) {
-    stack_.push_back(GroupState{});
-  }
-
-  Document Parse() {
-    while (pos_ < in_.size() && !finished_) {
-      if (skip_depth_ > 0) {
-        SkipDestination();
-        continue;
-      }
-      const char c = in_[pos_];
-      switch (c) {
-        case '{':
-          ++pos_;
-          OpenGroup();
-          group_start_ = true;
-          continue;
-        case '}':
-          ++pos_;
-          CloseGroup();
-          break;
-        case '\\':
-          ++pos_;
-          ReadControl();
-          break;
-        case '\r':
-        case '\n':
-          ++pos_;
-          continue;  // line ends in rich text are not text, nor do they end a group's start
-        default:
-          ReadText();
-          break;
-      }
-      group_start_ = false;
-    }
-    FlushSurrogate();
-    return builder_.Finish(Top().alignment);
-  }
-
- private:
-  GroupState& Top() { return stack_.back(); }
-
-  void OpenGroup() {
-    fallback_to_skip_ = 0;
-    if (stack_.size() > static_cast<std::size_t>(kMaxGroupDepth)) {
-      ++excess_depth_;
-    } else {
-      stack_.push_back(Top());
-    }
-  }
-
-  void CloseGroup() {
-    fallback_to_skip_ = 0;
-    if (excess_depth_ > 0) {
-      --excess_depth_;
-    } else if (stack_.size() > 2) {
-      stack_.pop_back();
-    } else {
-      // The document's own group closed (or a stray brace before it): whatever follows is not
-      // part of the document.
-      finished_ = true;
-    }
-  }
-
-  // Plain text up to the next special byte, in one piece.
-  void ReadText() {
-    const std::size_t start = pos_;
-    while (pos_ < in_.size()) {
-      const char c = in_[pos_];
-      if (c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == '\0') {
-        break;
-      }
-      ++pos_;
-    }
-    if (pos_ == start) {  // a NUL byte
-      ++pos_;
-      return;
-    }
-    std::string_view text = in_.substr(start, pos_ - start);
-    if (fallback_to_skip_ > 0) {
-      const auto skipped = static_cast<std::size_t>(
-          std::min<std::int64_t>(fallback_to_skip_, static_cast<std::int64_t>(text.size())));
-      fallback_to_skip_ -= static_cast<std::int64_t>(skipped);
-      text.remove_prefix(skipped);
-    }
-    if (!text.empty()) {
-      FlushSurrogate();
-      builder_.AddBytes(text, Top().format);
-    }
-  }
-
-  struct ControlWordToken {
-    std::string_view name;
-    bool has_parameter;
-    std::int64_t parameter;
-  };
-
-  // At the first letter of a control word: its name, its parameter, and the space that delimits
-  // it, which belongs to the word.
-  ControlWordToken ReadControlWord() {
-    const std::size_t start = pos_;
-    while (pos_ < in_.size() && IsAsciiLetter(in_[pos_])) {
-      ++pos_;
-    }
-    ControlWordToken word{in_.substr(start, pos_ - start), false, 0};
-    word.has_parameter = ReadParameter(word.parameter);
-    if (pos_ < in_.size() && in_[pos_] == ' ') {
-      ++pos_;
-    }
-    return word;
-  }
-
-  // After a backslash: a control word with its parameter, or a control symbol.
-  void ReadControl() {
-    if (pos_ >= in_.size()) {
-      return;
-    }
-    const char c = in_[pos_];
-    if (!IsAsciiLetter(c)) {
-      ++pos_;
-      ReadControlSymbol(c);
-      return;
-    }
-    const auto [name, has_parameter, parameter] = ReadControlWord();
-    if (name.size() > kMaxControlWordLength) {
-      ConsumeFallback();
-      return;
-    }
-    const ControlWord* word = FindControlWord(name);
-    if (word != nullptr && word->action == Action::kBinary) {
-      SkipBinary(parameter);
-      ConsumeFallback();
-      return;
-    }
-    if (ConsumeFallback()) {
-      return;
-    }
-    if (word != nullptr) {
-      Apply(*word, has_parameter, parameter);
-    }
-  }
-
-  // An optional signed decimal parameter, saturated at kParameterLimit.
-  bool ReadParameter(std::int64_t& value) {
-    std::size_t p = pos_;
-    bool negative = false;
-    if (p < in_.size() && in_[p] == '-') {
-      negative = true;
-      ++p;
-    }
-    if (p >= in_.size() || !IsAsciiDigit(in_[p])) {
-      return false;
-    }
-    std::int64_t v = 0;
-    while (p < in_.size() && IsAsciiDigit(in_[p])) {
-      v = std::min(v * 10 + (in_[p] - '0'), kParameterLimit);
-      ++p;
-    }
-    pos_ = p;
-    value = negative ? -v : v;
-    return true;
-  }
-
-  void ReadControlSymbol(char c) {
-    if (c == '\'') {
-      ReadHexByte();
-      return;
-    }
-    if (c == '*') {
-      if (group_start_ && stack_.size() + static_cast<std::size_t>(excess_depth_) > 2) {
-        skip_depth_ = 1;
-      }
-      return;
-    }
-    if (ConsumeFallback()) {
-      return;
-    }
-    switch (c) {
-      case '\\':
-      case '{':
-      case '}':
-        AddByte(c);
-        break;
-      case '~':
-        AddByte(kNoBreakSpace);
-        break;
-      case '_':
-        AddByte('-');
-        break;
-      case '\r':
-      case '\n':
-        EndParagraph();
-        break;
-      case '\t':
-        AddByte('\t');
-        break;
-      default:  // \- (optional hyphen), \| \: and unknown symbols show nothing
-        break;
-    }
-  }
-
-  void ReadHexByte() {
-    int value = 0;
-    int digits = 0;
-    while (digits < 2 && pos_ < in_.size()) {
-      const int h = HexValue(in_[pos_]);
-      if (h < 0) {
-        break;
-      }
-      value = value * 16 + h;
-      ++digits;
-      ++pos_;
-    }
-    if (digits == 0 || ConsumeFallback()) {
-      return;
-    }
-    AddByte(static_cast<char>(value));
-  }
-
-  void Apply(const ControlWord& word, bool has_parameter, std::int64_t parameter) {
-    GroupState& state = Top();
-    const bool on = !has_parameter || parameter != 0;
-    switch (word.action) {
-      case Action::kParagraph:
-      case Action::kLineBreak:
-        EndParagraph();
-        break;
-      case Action::kCharacter:
-        AddByte(word.character);
-        break;
-      case Action::kUnicode:
-        if (has_parameter) {
-          AddUnicode(parameter);
-          fallback_to_skip_ = state.unicode_skip;
-        }
-        break;
-      case Action::kUnicodeSkip:
-        state.unicode_skip = std::max<std::int64_t>(has_parameter ? parameter : 1, 0);
-        break;
-      case Action::kBinary:
-        break;  // handled before the fallback
-      case Action::kBold:
-        state.format.bold = on;
-        break;
-      case Action::kItalic:
-        state.format.italic = on;
-        break;
-      case Action::kUnderline:
-        state.format.underline = on;
-        break;
-      case Action::kUnderlineNone:
-        state.format.underline = false;
-        break;
-      case Action::kFontSize:
-        state.format.font_half_points =
-            has_parameter
-                ? static_cast<int>(std::clamp<std::int64_t>(parameter, 0, kMaxFontHalfPoints))
-                : 24;
-        break;
-      case Action::kPlain:
-        state.format = TextFormat{};
-        break;
-      case Action::kParagraphDefaults:
-        state.alignment = Alignment::Left;
-        break;
-      case Action::kAlign:
-        state.alignment = word.alignment;
-        break;
-      case Action::kDestination:
-        // The document's own group is never skipped, whatever stray words it holds.
-        if (stack_.size() + static_cast<std::size_t>(excess_depth_) > 2) {
-          skip_depth_ = 1;
-        }
-        break;
-    }
-  }
-
-  // \uN: N is a signed 16-bit value (negative for the upper half) or, from some writers, the code
-  // point itself. Surrogate pairs come as two \u words.
-  void AddUnicode(std::int64_t n) {
-    if (n < 0) {
-      n += 0x10000;
-    }
-    if (n < 0 || n > 0x10FFFF) {
-      FlushSurrogate();
-      builder_.AddCodePoint(kReplacementCharacter, Top().format);
-      return;
-    }
-    const auto c = static_cast<char32_t>(n);
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      FlushSurrogate();
-      high_surrogate_ = c;
-      return;
-    }
-    if (c >= 0xDC00 && c <= 0xDFFF) {
-      if (high_surrogate_ != 0) {
-        const char32_t combined = 0x10000 + ((high_surrogate_ - 0xD800) << 10) + (c - 0xDC00);
-        high_surrogate_ = 0;
-        builder_.AddCodePoint(combined, Top().format);
-      } else {
-        builder_.AddCodePoint(kReplacementCharacter, Top().format);
-      }
-      return;
-    }
-    FlushSurrogate();
-    if (c == '\r' || c == '\n' || c == 0x2028 || c == 0x2029) {
-      EndParagraph();  // line and paragraph separators break the line, as \line does
-      return;
-    }
-    builder_.AddCodePoint(c, Top().format);
-  }
-
-  // A high surrogate with no low one after it.
-  void FlushSurrogate() {
-    if (high_surrogate_ != 0) {
-      high_surrogate_ = 0;
-      builder_.AddCodePoint(kReplacementCharacter, Top().format);
-    }
-  }
-
-  // After \uN the next characters are the fallback for readers without Unicode: each byte, \'hh,
-  // control symbol or control word counts as one. Returns true when this one was skipped.
-  bool ConsumeFallback() {
-    if (fallback_to_skip_ > 0) {
-      --fallback_to_skip_;
-      return true;
-    }
-    return false;
-  }
-
-  // A carriage return or line feed written as \'0d or \'0a breaks the line: runs never hold one,
-  // so the view text has CR LF only between paragraphs.
-  void AddByte(char c) {
-    FlushSurrogate();
-    if (c == '\r' || c == '\n') {
-      builder_.EndParagraph(Top().alignment);
-      return;
-    }
-    builder_.AddByte(c, Top().format);
-  }
-
-  void EndParagraph() {
-    FlushSurrogate();
-    builder_.EndParagraph(Top().alignment);
-  }
-
-  void SkipBinary(std::int64_t count) {
-    const std::size_t left = in_.size() - pos_;
-    pos_ += static_cast<std::size_t>(
-        std::clamp<std::int64_t>(count, 0, static_cast<std::int64_t>(left)));
-  }
-
-  // Inside a skipped destination: only braces, escapes and binary data matter.
-  void SkipDestination() {
-    while (pos_ < in_.size() && skip_depth_ > 0) {
-      const char c = in_[pos_++];
-      if (c == '{') {
-        ++skip_depth_;
-      } else if (c == '}') {
-        --skip_depth_;
-      } else if (c == '\\' && pos_ < in_.size()) {
-        if (!IsAsciiLetter(in_[pos_])) {
-          ++pos_;  // \{ \} \\ and every other symbol
-          continue;
-        }
-        const ControlWordToken word = ReadControlWord();
-        if (word.name == "bin") {
-          SkipBinary(word.parameter);
-        }
-      }
-    }
-    if (skip_depth_ == 0) {
-      CloseGroup();
-    }
-    group_start_ = false;
-  }
-
-  std::string_view in_;
-  std::size_t pos_ = 0;
-  std::vector<GroupState> stack_;  // stack_[0]: outside every group; stack_[1]: the document
-  int excess_depth_ = 0;           // open groups beyond kMaxGroupDepth
-  int skip_depth_ = 0;             // open groups of the destination being skipped
-  bool group_start_ = false;       // just after an opening brace, where \* may stand
-  bool finished_ = false;
-  std::int64_t fallback_to_skip_ = 0;
-  char32_t high_surrogate_ = 0;
-  DocumentBuilder builder_;
-};
 
 Document ParsePlainText(std::string_view in) {
   DocumentBuilder builder(in.size());
@@ -786,40 +135,73 @@ std::string Document::ViewText() const {
 
 Document ParseDocument(std::string_view bytes) {
   if (bytes.starts_with(kRichTextMagic)) {
-    return RichTextParser(bytes).Parse();
+    return ReadRichText(bytes);
   }
   return ParsePlainText(bytes);
 }
 
-Document LoadDocument(const std::string& path) {
-  const auto fail = [&path]() { return std::runtime_error("Cannot open file " + path); };
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) {
-    throw fail();
-  }
-  // Room for the whole file at once, when its size is known, so the bytes are held only once.
-  std::string bytes;
-  std::error_code error;
-  if (std::filesystem::is_regular_file(path, error)) {
-    if (const auto size = std::filesystem::file_size(path, error); !error) {
-      try {
-        bytes.reserve(static_cast<std::size_t>(size));
-      } catch (const std::exception&) {
-        // Only a hint: reading finds out whether the file fits.
-      }
+namespace {
+
+struct OpenFile {
+  explicit OpenFile(int descriptor) : fd(descriptor) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) {
+      ::close(fd);
     }
   }
+  int fd;
+};
+
+}  // namespace
+
+Document LoadDocument(const std::string& path) {
+  const auto fail = [&path](std::string_view why = {}) {
+    std::string message = "Cannot open file " + path;
+    if (!why.empty()) {
+      message += ": ";
+      message += why;
+    }
+    return std::runtime_error(message);
+  };
+  // Not blocking, so a FIFO without a writer is refused at once rather than waited on.
+  const OpenFile file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+  const int fd = file.fd;
+  if (fd < 0) {
+    throw fail();
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    throw fail();
+  }
+  if (!S_ISREG(status.st_mode)) {
+    throw fail(kNotRegularFile);
+  }
+  if (status.st_size > static_cast<off_t>(kMaxDocumentBytes)) {
+    throw fail(kDocumentTooLarge);
+  }
+  // Room for the whole file at once, so the bytes are held only once. A file that grows while it
+  // is read is read up to one byte past the limit, and refused.
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(status.st_size));
   char buffer[1 << 16];
-  while (true) {
-    const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-    bytes.append(buffer, n);
-    if (n < sizeof buffer) {
+  while (bytes.size() <= kMaxDocumentBytes) {
+    const std::size_t want = std::min(sizeof buffer, kMaxDocumentBytes + 1 - bytes.size());
+    const ssize_t n = ::read(fd, buffer, want);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      throw fail();
+    }
+    if (n == 0) {
       break;
     }
+    bytes.append(buffer, static_cast<std::size_t>(n));
   }
-  if (std::ferror(file.get())) {
-    throw fail();
+  if (bytes.size() > kMaxDocumentBytes) {
+    throw fail(kDocumentTooLarge);
   }
   return ParseDocument(bytes);
 }

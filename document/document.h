@@ -4,6 +4,10 @@
 // Rich text is a file that begins with "{\rtf"; anything else is plain text whose bytes are
 // Windows-1252 and whose line ends (LF, CR LF or CR) are paragraph breaks.
 //
+// The bytes of rich text are in the code page of their font (\fcharsetN or \cpgN in the font
+// table), else in the document's (\ansicpgN, Windows-1252 when it names none): text written in
+// Cyrillic, Greek or Japanese code pages reads as written.
+//
 // A hard line break inside a paragraph (\line) ends the paragraph here: the next paragraph keeps
 // the alignment, and formatting carries on as usual. The engine walks the view line by line through
 // each line feed, so a line break must reach it as the carriage return and line feed of a paragraph
@@ -137,8 +141,17 @@ inline constexpr int kMaxGroupDepth = 4096;
 // Parses a document held in memory. Never throws on bad input.
 Document ParseDocument(std::string_view bytes);
 
-// Reads and parses the file. Throws std::runtime_error("Cannot open file " + path) when the file
-// is missing or cannot be read, with the path as given.
+// The largest document LoadDocument reads: 64 MiB, a hundred times the novel. A document costs
+// up to four times its size in memory, and the view shows it whole.
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{64} << 20;
+inline constexpr std::string_view kNotRegularFile = "it is not a regular file";
+inline constexpr std::string_view kDocumentTooLarge = "it is larger than 64 MiB";
+
+// Reads and parses the file. Throws std::runtime_error with the path as given:
+// "Cannot open file PATH" when the file is missing, a folder or cannot be read;
+// "Cannot open file PATH: it is not a regular file" for a device, FIFO or socket (refused at once,
+// without reading or waiting for a writer); "Cannot open file PATH: it is larger than 64 MiB" when
+// it holds more than kMaxDocumentBytes.
 Document LoadDocument(const std::string& path);
 
 }  // namespace quillon

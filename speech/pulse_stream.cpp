@@ -243,6 +243,9 @@ PulseStream::PulseStream(const PulseStreamSettings& settings) : state_(std::make
       pa_buffer_attr attr{};
       attr.maxlength = static_cast<std::uint32_t>(-1);
       attr.tlength = bytes(settings.latency);
+      // As much as tlength before playing, at the start and again after an underrun: the server
+      // then waits for the samples that come late and plays them late. Never 0, with which it
+      // plays on through an underrun and skips what arrives late (330 ms of a 400 ms stall).
       attr.prebuf = static_cast<std::uint32_t>(-1);
       attr.minreq = bytes(settings.latency / 4);
       attr.fragsize = static_cast<std::uint32_t>(-1);

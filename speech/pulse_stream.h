@@ -55,7 +55,7 @@ class PulseStream {
 
   int SampleRate() const;
   // How often the server ran out of samples (the machine did not keep up): each time a short gap
-  // in the sound, and nothing lost.
+  // in the sound, and nothing lost: the server waits for the samples that come late.
   std::uint64_t Underruns() const;
 
  private:

@@ -338,6 +338,84 @@ TEST(SettingsFile, ReadingNeverFailsAndAFileThatCannotBeReadIsNeverReplaced) {
   }
 }
 
+// Two programs writing one file at once: each write changes the file as it is then, so no key is
+// lost. Each writer keeps one object across all its writes, the hardest case.
+TEST(SettingsFile, TwoProcessesWritingAtOnceLoseNoKey) {
+  const TempDir dir;
+  const std::string path = dir.File("shared.INI");
+  constexpr int kKeys = 200;
+  const auto writer = [&path](const char* prefix) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      SettingsFile file(path);
+      for (int i = 0; i < kKeys; ++i) {
+        file.WriteInteger("Keys", prefix + std::to_string(i), i);
+      }
+      ::_exit(0);
+    }
+    return pid;
+  };
+  const pid_t writers[] = {writer("a"), writer("b")};
+  for (const pid_t pid : writers) {
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const SettingsFile file(path);
+  int lost = 0;
+  for (const char* prefix : {"a", "b"}) {
+    for (int i = 0; i < kKeys; ++i) {
+      lost += file.ReadInteger("Keys", prefix + std::to_string(i), -1) != i;
+    }
+  }
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// A settings path that is a symbolic link is written through: the link stays, its target changes.
+TEST(SettingsFile, ALinkIsWrittenThroughAndStaysALink) {
+  // clang-format off
+  const struct {
+    const char* name;
+    const char* link_to;  // relative to the link's folder
+    const char* before;   // what real/target.INI holds first; null: missing (a dangling link)
+    const char* after;
+  } cases[] = {
+    {"to a file",           "real/target.INI", "[Other]\nx=1\n",     "[Other]\nx=1\n[Metrics]\nLeft=7\nTop=8\n"},
+    {"dangling",            "real/target.INI", nullptr,              "[Metrics]\nLeft=7\nTop=8\n"},
+    {"to a link to a file", "second.INI",      "[Metrics]\nLeft=1\n", "[Metrics]\nLeft=7\nTop=8\n"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const TempDir dir;
+    fs::create_directory(dir.File("real"));
+    if (c.before != nullptr) {
+      WriteAll(dir.File("real/target.INI"), c.before);
+    }
+    fs::create_symlink("real/target.INI", dir.File("second.INI"));
+    const std::string path = dir.File("reader.INI");
+    fs::create_symlink(c.link_to, path);
+    SettingsFile file(path);
+    file.WriteInteger("Metrics", "Left", 7);
+    file.WriteInteger("Metrics", "Top", 8);
+    EXPECT_TRUE(fs::is_symlink(path)) << c.name;
+    EXPECT_EQ(fs::read_symlink(path), c.link_to) << c.name;
+    EXPECT_TRUE(fs::is_symlink(dir.File("second.INI"))) << c.name;
+    EXPECT_EQ(ReadAll(dir.File("real/target.INI")), c.after) << c.name;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("real")), fs::directory_iterator()), 1)
+        << c.name << ": a temporary or lock file was left";
+  }
+
+  // A loop of links is refused.
+  const TempDir dir;
+  const std::string path = dir.File("loop.INI");
+  fs::create_symlink("loop.INI", path);
+  SettingsFile file(path);
+  EXPECT_THROW(file.WriteInteger("Metrics", "Left", 1), std::runtime_error);
+  EXPECT_TRUE(fs::is_symlink(path));
+}
+
 TEST(SettingsFile, ALocationThatMakesItsFolderMakesItOnTheFirstWrite) {
   const TempDir dir;
   const std::string path = dir.File("config/quillon-reader/quillon-reader.INI");

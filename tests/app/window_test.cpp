@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractTextDocumentLayout>
@@ -249,6 +250,32 @@ TEST_F(WindowTest, AMissingDocumentIsReportedAndTheViewIsEmpty) {
     EXPECT_EQ(window.View().TextLength(), 0);
   }
   ASSERT_EQ(::chdir(previous), 0);
+}
+
+// A document that would never end, block or fill memory is refused at once; the window opens.
+TEST_F(WindowTest, ADocumentThatIsNoRegularFileOrTooLargeIsRefused) {
+  const std::string fifo = dir_.File("fifo.rtf");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = dir_.File("link.rtf");
+  std::filesystem::create_symlink("/dev/zero", link);
+  const std::string large = dir_.File("large.txt");
+  dir_.Write("large.txt", "x");
+  std::filesystem::resize_file(large, kMaxDocumentBytes + 1);
+  const struct {
+    std::string path;
+    std::string_view why;
+  } cases[] = {{fifo, kNotRegularFile}, {link, kNotRegularFile}, {large, kDocumentTooLarge}};
+  for (const auto& c : cases) {
+    errors_.clear();
+    ReaderWindowOptions options;
+    options.document_path = c.path;
+    options.settings_path = settings_path_;
+    options.show_error = [this](const QString& text) { errors_.push_back(text); };
+    TfQuillonReaderMain window(voice_, options);
+    EXPECT_EQ(errors_, QStringList{QString::fromStdString("Cannot open file " + c.path + ": " +
+                                                          std::string(c.why) + ".")});
+    EXPECT_EQ(window.View().TextLength(), 0);
+  }
 }
 
 // A document taller than the view can be laid out is cut where it surely fits at the largest font:

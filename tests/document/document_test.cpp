@@ -1,6 +1,8 @@
 #include "document/document.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -334,6 +336,44 @@ TEST(LoadDocument, MissingOrUnreadableFileNamesThePathAsGiven) {
       EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
     }
   }
+}
+
+// What is not a regular file, or is too large, is refused at once and without reading it: a FIFO
+// with no writer would block for ever, /dev/zero never ends.
+TEST(LoadDocument, RefusesWhatIsNotARegularFileAndWhatIsTooLarge) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("document_test_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string fifo = (dir / "fifo.rtf").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = (dir / "link.rtf").string();
+  fs::create_symlink("/dev/zero", link);
+  const std::string large = (dir / "large.txt").string();
+  std::ofstream(large) << "x";
+  fs::resize_file(large, kMaxDocumentBytes + 1);  // sparse: no disk, no time
+  const std::string at_limit = (dir / "at_limit.txt").string();
+  std::ofstream(at_limit) << "Last line.";
+  fs::resize_file(at_limit, kMaxDocumentBytes);
+  const struct {
+    std::string path;
+    std::string_view why;
+  } cases[] = {
+      {"/dev/zero", kNotRegularFile},
+      {fifo, kNotRegularFile},
+      {link, kNotRegularFile},
+      {large, kDocumentTooLarge},
+  };
+  for (const auto& c : cases) {
+    try {
+      LoadDocument(c.path);
+      ADD_FAILURE() << c.path << " loaded";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot open file " + c.path + ": " + std::string(c.why));
+    }
+  }
+  EXPECT_EQ(LoadDocument(at_limit).ParagraphCount(), 1u);
+  fs::remove_all(dir);
 }
 
 // Every prefix of a real document (a file cut anywhere) loads, and loads no more than the whole.

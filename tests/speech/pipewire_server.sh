@@ -5,7 +5,7 @@
 #   pipewire_server.sh start DIR   starts it; clients reach it with PULSE_SERVER=unix:DIR/native
 #   pipewire_server.sh stop DIR    stops it (nothing to stop is fine)
 # The sink is "quillon_clock" (the default sink), its monitor "quillon_clock.monitor". Everything
-# the server writes stays in DIR; it works as root and without a desktop session. The PulseAudio
+# the server writes stays in DIR; it works as root, without a desktop session and without systemd. The PulseAudio
 # null sink (pulse_server.sh) renders ahead of the clock: use this one wherever timing matters.
 set -eu
 command=$1
@@ -17,6 +17,7 @@ export PIPEWIRE_RUNTIME_DIR="$XDG_RUNTIME_DIR" PULSE_RUNTIME_PATH="$XDG_RUNTIME_
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/bus"
 unset PULSE_SERVER PIPEWIRE_REMOTE DISPLAY WAYLAND_DISPLAY
 sink=quillon_clock
+here=$(cd "$(dirname "$0")" && pwd)
 
 # Starts a daemon in the background, detached from the caller's output (CTest waits for it), and
 # remembers its process id.
@@ -61,7 +62,11 @@ case "$command" in
     wait_until 100 test -S "$dir/bus" || fail "the session bus did not start"
     daemon pipewire pipewire
     wait_until 100 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "pipewire did not start"
-    daemon wireplumber wireplumber
+    # The session manager with the test's own configuration: no device monitors and no
+    # Bluetooth, whose seat tracking needs systemd-logind (absent in containers and chroots).
+    mkdir -p "$XDG_CONFIG_HOME/wireplumber"
+    cp -R "$here/wireplumber/." "$XDG_CONFIG_HOME/wireplumber/"
+    daemon wireplumber wireplumber --config-file=quillon-test.conf
     daemon pipewire-pulse pipewire-pulse
     wait_until 300 test -S "$XDG_RUNTIME_DIR/pulse/native" || fail "pipewire-pulse did not start"
     ln -sf "$XDG_RUNTIME_DIR/pulse/native" "$dir/native"

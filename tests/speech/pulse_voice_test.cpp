@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "speech/file_voice.h"
+#include "speech/pulse_stream.h"
 #include "tests/speech/audio_analysis.h"
 #include "tests/speech/monitor_recorder.h"
 #include "text/encoding.h"
@@ -213,6 +215,76 @@ TEST_F(LiveVoiceTest, TextsLongerThanTheIdleTimeArePlayedToTheirEnd) {
     EXPECT_NEAR(heard, rendered, 0.05 * rendered);
     std::this_thread::sleep_for(2 * settings.idle);  // paused by now
   }
+}
+
+// The size of a file, 0 when it is missing.
+std::uintmax_t FileSize(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+// A machine that does not keep up lets the server run out of samples: the sound may then come late,
+// but every sample is still heard. The whole process (its sound thread too) is stopped for 400 ms,
+// four times the server's buffer, during three seconds of a steady level: whatever the load, the
+// count of loud samples heard is the count queued. The monitor is recorded by a process of its own
+// (parec), which the stop leaves alone. A stream that let the server play on through the underrun
+// lost some 330 ms here; the bound, 50 ms, allows for the server's own graph, which now and then
+// plays a period (5 ms) of silence in place of a stream's samples when its processes run late.
+TEST_F(LiveVoiceTest, AnUnderrunDelaysTheSoundAndLosesNone) {
+  if (!PlaysByTheClock()) {
+    GTEST_SKIP() << "the PulseAudio null sink plays by no clock";
+  }
+  const std::string recording = server_.dir + "/underrun.raw";
+  std::filesystem::remove(recording);
+  const std::string command =
+      "exec parec -d '" + testing::FixtureMonitor() + "' --rate=" + std::to_string(Rate()) +
+      " --channels=1 --format=s16le --latency-msec=20 > '" + recording + "'";
+  const pid_t recorder = ::fork();
+  ASSERT_GE(recorder, 0);
+  if (recorder == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto wait_for_size = [&](std::uintmax_t size) {
+    const Clock::time_point bound = Clock::now() + std::chrono::seconds(20);
+    while (FileSize(recording) < size && Clock::now() < bound) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return FileSize(recording) >= size;
+  };
+  const std::uintmax_t bytes_per_second = static_cast<std::uintmax_t>(Rate()) * 2;
+  EXPECT_TRUE(wait_for_size(bytes_per_second / 10)) << "parec records nothing";
+
+  PulseStream stream(PulseStreamSettings{.sample_rate = Rate()});
+  const std::vector<std::int16_t> level(static_cast<std::size_t>(Rate()) * 3, 8000);
+  const std::uint64_t first = stream.Queue(level);
+  const pid_t self = ::getpid();
+  const pid_t stopper = ::fork();
+  ASSERT_GE(stopper, 0);
+  if (stopper == 0) {
+    ::kill(self, SIGSTOP);
+    ::usleep(400000);
+    ::kill(self, SIGCONT);
+    ::_exit(0);
+  }
+  ASSERT_EQ(::waitpid(stopper, nullptr, 0), stopper);
+  const Clock::time_point bound = Clock::now() + std::chrono::seconds(20);
+  while (stream.Position().index < first + level.size() && Clock::now() < bound) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  // What the sink played by now, and half a second more, has reached the file.
+  EXPECT_TRUE(wait_for_size(FileSize(recording) + bytes_per_second / 2));
+  ::kill(recorder, SIGTERM);
+  ::waitpid(recorder, nullptr, 0);
+
+  EXPECT_GE(stream.Underruns(), 1u) << "the stop made no underrun";
+  std::ifstream in(recording, std::ios::binary);
+  std::vector<std::int16_t> heard(FileSize(recording) / 2);
+  in.read(reinterpret_cast<char*>(heard.data()), static_cast<std::streamsize>(heard.size() * 2));
+  const auto loud =
+      std::count_if(heard.begin(), heard.end(), [](std::int16_t s) { return s > 4000; });
+  EXPECT_NEAR(static_cast<double>(loud), static_cast<double>(level.size()), Rate() / 20.0);
 }
 
 TEST_F(LiveVoiceTest, ServerLossIsReportedAndTheNextSpeakConnectsAgain) {

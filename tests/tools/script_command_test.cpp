@@ -1,6 +1,8 @@
 // quillon-tool script, run as a program over documents written for the test.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -91,6 +93,28 @@ TEST_F(ScriptCommand, ReportsAnUnreadableDocument) {
     EXPECT_EQ(result.exit_code, 2) << c.path;
     EXPECT_EQ(result.out, "") << c.path;
     EXPECT_EQ(Err(), "Cannot open file " + c.path + ".\n");
+  }
+}
+
+// A document with no end, one that blocks and one too large are refused at once.
+TEST_F(ScriptCommand, RefusesWhatIsNotARegularFileAndWhatIsTooLarge) {
+  const fs::path fifo = dir / "fifo.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path large = Write("large.txt", "x");
+  fs::resize_file(large, (std::uintmax_t{64} << 20) + 1);
+  const struct {
+    std::string path;
+    std::string why;
+  } cases[] = {
+      {"/dev/zero", "it is not a regular file"},
+      {fifo.string(), "it is not a regular file"},
+      {large.string(), "it is larger than 64 MiB"},
+  };
+  for (const auto& c : cases) {
+    const RunResult result = Run("script '" + c.path + "'");
+    EXPECT_EQ(result.exit_code, 2) << c.path;
+    EXPECT_EQ(result.out, "") << c.path;
+    EXPECT_EQ(Err(), "Cannot open file " + c.path + ": " + c.why + ".\n");
   }
 }
 
