@@ -17,6 +17,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core fonts-liberation2
   xvfb xauth xdotool xclip poppler-utils
   desktop-file-utils appstream dpkg-dev lintian man-db
+  libzip-dev libavformat-dev libavcodec-dev libavutil-dev ffmpeg epubcheck default-jre-headless
 )
 
 as_root() {

@@ -1,21 +1,27 @@
-// quillon-tool render DOCUMENT --out DIR [--format wav|flac|ogg] [--start POS]
+// quillon-tool render DOCUMENT --out DIR [--format wav|flac|ogg|epub|m4b] [--words] [--start POS]
 //
 // An audiobook: the window's reading loop with a file voice, one file per chapter, each with its
-// subtitles (WebVTT, one cue per sentence) beside it once it is complete. A new file
-// starts at each line that holds a chapter heading; text before the first heading has a file of
-// its own. espeak-ng runs on its one synthesis thread; encoding runs beside it on another, so
-// both cores work. The samples and their order are those of a plain sequential reading, so the
-// files are the same whichever way they are made.
+// subtitles (WebVTT, one cue per sentence, the sentence as the book writes it) beside it once it
+// is complete. A new file starts at each line that holds a chapter heading; text before the first
+// heading has a file of its own. espeak-ng runs on its one synthesis thread; encoding runs beside
+// it on another, so both cores work. The samples and their order are those of a plain sequential
+// reading, so the files are the same whichever way they are made.
+//
+// A book (epub: a read-along EPUB 3; m4b: one audiobook file with chapters) is made from the same
+// chapter audio, written first into a hidden working folder beside it, and what the reading loop
+// says of where each sentence and word stands in the book.
 //
 // No file under a final name is ever partial: each is written under a temporary name and renamed
 // when complete. A failure, SIGINT or SIGTERM removes the files in progress, says which, tells what
 // was written, and exits 1, 130 or 143.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -29,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "document/document.h"
 #include "reading/memory_view.h"
 #include "reading/reading_loop.h"
 #include "speech/audio_file.h"
@@ -42,7 +49,9 @@
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/pending_file.h"
+#include "tools/quillon-tool/render_epub.h"
 #include "tools/quillon-tool/render_report.h"
+#include "tools/quillon-tool/render_sentences.h"
 #include "tools/quillon-tool/script.h"
 #include "tools/quillon-tool/stop_signals.h"
 
@@ -61,6 +70,12 @@ bool HoldsChapterHeading(std::string_view line) {
   return false;
 }
 
+// What the chapter files are for.
+struct ChapterFilesUse {
+  bool subtitles = true;  // a WebVTT file beside each
+  bool keep = false;      // keep what is known of each sentence and word, for a book
+};
+
 // The file voice of a rendering: each chapter's sentences go to a file of its own, made when its
 // first sentence is spoken. Files are encoded by `jobs` writers in turn, each file by one writer
 // from start to end, so a file's bytes do not depend on how many there are. A file takes its name
@@ -68,8 +83,12 @@ bool HoldsChapterHeading(std::string_view line) {
 // each sentence and while one is synthesised.
 class ChapterFilesVoice final : public SpeechVoice {
  public:
-  ChapterFilesVoice(std::filesystem::path dir, AudioFormat format, unsigned jobs)
-      : dir_(std::move(dir)), format_(format), rate_(EspeakSynthesizer::Instance().SampleRate()) {
+  ChapterFilesVoice(std::filesystem::path dir, AudioFormat format, unsigned jobs,
+                    ChapterFilesUse use)
+      : dir_(std::move(dir)),
+        format_(format),
+        rate_(EspeakSynthesizer::Instance().SampleRate()),
+        use_(use) {
     for (unsigned i = 0; i < std::max(jobs, 1u); ++i) {
       writers_.push_back(std::make_unique<AudioFileThread>(
           [this](const std::string& path, std::uint64_t frames) {
@@ -78,7 +97,9 @@ class ChapterFilesVoice final : public SpeechVoice {
               completed_.push_back(path);
               completed_frames_ += frames;
             }
-            WriteSubtitles(path);
+            if (use_.subtitles) {
+              WriteSubtitles(path);
+            }
           },
           [this](const std::string& path) {
             std::lock_guard lock(report_mutex_);
@@ -87,17 +108,39 @@ class ChapterFilesVoice final : public SpeechVoice {
     }
   }
 
-  // The next sentence starts the file of this chapter.
-  void StartChapter(std::int32_t chapter) {
+  // The next sentence starts the file of this chapter, whose text starts at view_start with its
+  // heading (as written).
+  void StartChapter(std::int32_t chapter, std::string title, std::int64_t view_start) {
     label_ = "chapter-" + (chapter < 10 && chapter >= 0 ? std::string("0") : std::string()) +
              std::to_string(chapter);
+    title_ = std::move(title);
+    view_start_ = view_start;
     file_open_ = false;
+  }
+
+  // The text before the first heading starts at view_start.
+  void StartOpening(std::int64_t view_start) {
+    label_ = "opening";
+    title_ = "Opening";
+    view_start_ = view_start;
+    file_open_ = false;
+  }
+
+  // Where the sentence spoken next stands in the book: the line it was cut from (Windows-1252),
+  // where that line starts in the view, and the reading loop's account of the sentence.
+  void NextSentence(std::string_view line, std::int64_t line_start,
+                    const quillon::SpokenSentence& sentence) {
+    next_ = RenderedSentence{};
+    next_->line_start = line_start;
+    next_->in_line = sentence.in_line;
+    next_->text = TextAsWritten(line, sentence.in_line);
+    next_to_line_ = sentence.to_line;
   }
 
   void Speak(std::u16string_view text, unsigned flags) override {
     StopSignals::ThrowIfStopRequested();
-    const std::string markup = MarkupOfSpokenText(text, flags);
-    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(markup);
+    const SpokenMarkup spoken = ReadSpokenText(text, flags);
+    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup);
     if (!file_open_) {
       if (!files_.empty()) {
         HandOverSubtitles();
@@ -110,17 +153,52 @@ class ChapterFilesVoice final : public SpeechVoice {
       files_.push_back(path.string());
       Writer().Open(path.string(), format_, rate_);
       file_open_ = true;
+      chapter_samples_ = 0;
+      if (use_.keep) {
+        chapters_.push_back({path.string(), title_, view_start_, 0, {}});
+      }
     }
     AudioFileThread& writer = Writer();
+    // Without the reading loop's account (a caller that gives none), the text as heard.
+    RenderedSentence sentence = next_.value_or(
+        RenderedSentence{0, {}, Windows1252ToUtf8(PlainTextOfMarkup(spoken.markup)), 0, 0, {}});
+    const TextMap to_line = std::move(next_to_line_);
+    const bool mapped = next_.has_value();
+    next_.reset();
+    sentence.first_sample = chapter_samples_;
+    std::vector<HeardWord> heard;
+    WordSink words;
+    if (use_.keep && mapped) {
+      words = [&](MarkupSpan source, std::uint64_t sample) {
+        heard.push_back(spoken.WordAt(source, sample));
+      };
+    }
     subtitles_.StartSentence();
-    EspeakSynthesizer::Instance().Render(steps, [&](std::span<const std::int16_t> samples) {
-      StopSignals::ThrowIfStopRequested();
-      writer.Write(samples);
-      subtitles_.Add(samples);
-      samples_ += samples.size();
-    });
-    subtitles_.EndSentence(Windows1252ToUtf8(PlainTextOfMarkup(markup)), rate_);
+    EspeakSynthesizer::Instance().Render(
+        steps,
+        [&](std::span<const std::int16_t> samples) {
+          StopSignals::ThrowIfStopRequested();
+          writer.Write(samples);
+          subtitles_.Add(samples);
+          samples_ += samples.size();
+          chapter_samples_ += samples.size();
+        },
+        words);
+    sentence.end_sample = chapter_samples_;
+    subtitles_.EndSentence(sentence.text, rate_);
+    if (use_.keep) {
+      for (const HeardWord& word : heard) {
+        if (const std::optional<TextSpan> in_line = to_line.Source({word.start, word.length})) {
+          sentence.words.push_back({*in_line, sentence.first_sample + word.sample});
+        }
+      }
+      chapters_.back().frames = chapter_samples_;
+      chapters_.back().sentences.push_back(std::move(sentence));
+    }
   }
+
+  // The chapters written, for a book: complete once Finish has returned.
+  const std::vector<RenderedChapter>& Chapters() const { return chapters_; }
 
   // Waits for every file to be complete; rethrows the first error.
   void Finish() {
@@ -193,8 +271,15 @@ class ChapterFilesVoice final : public SpeechVoice {
   std::filesystem::path dir_;
   AudioFormat format_;
   int rate_;
+  ChapterFilesUse use_;
   std::string label_ = "opening";
+  std::string title_ = "Opening";
+  std::int64_t view_start_ = 0;
   bool file_open_ = false;
+  std::uint64_t chapter_samples_ = 0;
+  std::optional<RenderedSentence> next_;
+  TextMap next_to_line_;
+  std::vector<RenderedChapter> chapters_;
   std::vector<std::string> files_;
   std::uint64_t samples_ = 0;
   std::mutex report_mutex_;  // the writers report here
@@ -213,9 +298,64 @@ struct RenderOptions {
   std::string document;
   std::string out;
   std::string format = "wav";
+  bool words = false;
+  std::string title;
+  std::string author;
   std::int64_t start = 0;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
 };
+
+// The books render makes, as against folders of chapter files.
+enum class BookKind { None, Epub };
+
+// A hidden folder beside the book for its chapter audio, removed with all it holds.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const std::filesystem::path& beside) {
+    std::string pattern =
+        (beside.parent_path() / ("." + beside.filename().string() + ".parts.XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("Cannot make a working folder beside " + beside.string() + ".");
+    }
+    path_ = pattern;
+  }
+  ~WorkingFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
+  WorkingFolder(const WorkingFolder&) = delete;
+  WorkingFolder& operator=(const WorkingFolder&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The book's title when none is given: its first paragraph with text, unless that is a chapter
+// heading; otherwise the document's file name.
+std::string DefaultTitle(const Document& document, const std::string& path) {
+  for (const Paragraph& paragraph : document) {
+    const std::string text =
+        TextAsWritten(Utf8ToWindows1252(paragraph.text_utf8), {0, paragraph.text_utf8.size()});
+    if (!text.empty()) {
+      if (!HoldsChapterHeading(text)) {
+        return text;
+      }
+      break;
+    }
+  }
+  return std::filesystem::path(path).stem().string();
+}
+
+// Now as "CCYY-MM-DDThh:mm:ssZ".
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
 
 // Whether a file name is one render makes: "NN-opening" or "NN-chapter-NN" (two digits or more,
 // a chapter number that may be negative) with the extension of a format it writes, or of the
@@ -273,9 +413,12 @@ void RemoveEarlierChapterFiles(const std::filesystem::path& dir) {
 }
 
 int RunRender(const RenderOptions& options) {
-  const std::optional<AudioFormat> format = AudioFormatFromName(options.format);
+  const BookKind book = options.format == "epub" ? BookKind::Epub : BookKind::None;
+  const std::optional<AudioFormat> format = book == BookKind::Epub
+                                                ? std::optional(AudioFormat::Mp3)
+                                                : AudioFormatFromName(options.format);
   if (!format) {
-    throw std::runtime_error("Unknown audio format " + options.format + " (wav, flac or ogg).");
+    throw std::runtime_error("Unknown format " + options.format + " (wav, flac, ogg or epub).");
   }
   std::optional<std::string> text = LoadDocumentTextOrSay(options.document, std::cerr);
   if (!text) {
@@ -288,11 +431,22 @@ int RunRender(const RenderOptions& options) {
   if (!std::filesystem::is_directory(options.out)) {
     throw std::runtime_error("Cannot make the folder " + options.out + ".");
   }
-  RemoveEarlierChapterFiles(options.out);
+  const std::filesystem::path book_path =
+      std::filesystem::path(options.out) /
+      (std::filesystem::path(options.document).stem().string() + "." + options.format);
+  std::optional<Document> document;
+  std::optional<WorkingFolder> working;
+  if (book == BookKind::None) {
+    RemoveEarlierChapterFiles(options.out);
+  } else {
+    document = LoadDocument(options.document);
+    working.emplace(book_path);
+  }
 
   const StopSignals stop_signals;
   const auto started = std::chrono::steady_clock::now();
-  ChapterFilesVoice voice(options.out, *format, options.jobs);
+  ChapterFilesVoice voice(working ? working->Path() : std::filesystem::path(options.out), *format,
+                          options.jobs, {.subtitles = !working, .keep = working.has_value()});
   ReaderState state;
   const bool progress = isatty(STDERR_FILENO) == 1;
   const double length = std::max<double>(1.0, static_cast<double>(view.TextLength()));
@@ -307,11 +461,19 @@ int RunRender(const RenderOptions& options) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "%s\n", RenderSummary(files, options.out, audio, wall).c_str());
   };
+  bool packing = false;  // the book is being written
   // After a failure or a stop: the files not complete are removed, and what is there is told.
   const auto abandon = [&](const std::string& why) {
     voice.Abandon();
     clear_progress();
     std::fprintf(stderr, "%s\n", why.c_str());
+    if (working) {
+      if (packing) {
+        std::fprintf(stderr, "Removed, not complete: %s\n", book_path.string().c_str());
+      }
+      summary(0, 0);
+      return;
+    }
     for (const std::string& file : voice.RemovedFiles()) {
       std::fprintf(stderr, "Removed, not complete: %s\n", file.c_str());
     }
@@ -320,9 +482,17 @@ int RunRender(const RenderOptions& options) {
 
   ReadingOptions reading;
   reading.stop_at_end_of_text = true;
+  std::string line_text;  // the line last fetched, and where it starts
+  std::int64_t line_start = 0;
+  std::int64_t text_end = -1;  // where the end marker's line starts
   reading.on_line = [&](std::string_view line) {
+    line_text = line;
+    line_start = view.SelectionStart();
+    if (line.find("~~~") != std::string_view::npos) {
+      text_end = line_start;
+    }
     if (HoldsChapterHeading(line)) {
-      voice.StartChapter(state.CurrentChapter);
+      voice.StartChapter(state.CurrentChapter, TextAsWritten(line, {0, line.size()}), line_start);
     }
     const auto now = std::chrono::steady_clock::now();
     if (progress && now - last_progress > std::chrono::milliseconds(100)) {
@@ -335,10 +505,30 @@ int RunRender(const RenderOptions& options) {
                    Clock(voice.AudioSeconds()).c_str());
     }
   };
+  reading.on_sentence_spoken = [&](const quillon::SpokenSentence& sentence) {
+    voice.NextSentence(line_text, line_start, sentence);
+  };
+  voice.StartOpening(options.start);
   try {
     RunReadingLoop(view, voice, state, {}, reading);
     voice.Finish();
     StopSignals::ThrowIfStopRequested();  // a signal while the last files were finished
+    if (book == BookKind::Epub) {
+      packing = true;
+      PendingFile file(book_path);
+      const BookInfo info{.title = options.title.empty() ? DefaultTitle(*document, options.document)
+                                                         : options.title,
+                          .author = options.author.empty() ? "Unknown" : options.author,
+                          .language = "en",
+                          .modified = UtcNow()};
+      WriteEpub(file.TemporaryPath(), book_path.string(), *document, voice.Chapters(), info,
+                {.words = options.words,
+                 .sample_rate = EspeakSynthesizer::Instance().SampleRate(),
+                 .view_end = text_end},
+                [] { StopSignals::ThrowIfStopRequested(); });
+      StopSignals::ThrowIfStopRequested();
+      file.Commit();
+    }
   } catch (const StopRequested& stop) {
     abandon(std::string(stop.what()) + ".");
     return stop.ExitCode();
@@ -347,7 +537,7 @@ int RunRender(const RenderOptions& options) {
     return 1;
   }
   clear_progress();
-  summary(voice.Files().size(), voice.AudioSeconds());
+  summary(working ? 1 : voice.Files().size(), voice.AudioSeconds());
   return 0;
 }
 
@@ -359,8 +549,21 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
       "render", "Make an audiobook: read the document into audio files, one per chapter");
   AddDocumentArgument(*render, options->document);
   render->add_option("--out", options->out, "Folder for the audio files")->required();
-  render->add_option("--format", options->format, "wav, flac or ogg")
-      ->check(CLI::IsMember({"wav", "flac", "ogg"}, CLI::ignore_case));
+  render
+      ->add_option("--format", options->format,
+                   "wav, flac or ogg (a folder of chapter files), or epub (a read-along book)")
+      ->check(CLI::IsMember({"wav", "flac", "ogg", "epub"}, CLI::ignore_case))
+      ->transform([](std::string name) {
+        for (char& c : name) {
+          c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        return name;
+      });
+  render->add_flag("--words", options->words,
+                   "epub: highlight each word as it is heard, not only each sentence");
+  render->add_option("--title", options->title,
+                     "The book's title (default: its first line, or the document's name)");
+  render->add_option("--author", options->author, "The book's author (default: Unknown)");
   render->add_option("--start", options->start, "View position of the caret to start at")
       ->check(CLI::NonNegativeNumber);
   render
