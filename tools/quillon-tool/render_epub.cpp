@@ -172,6 +172,27 @@ ChapterPlan PlanChapter(const Document& document, const ViewPositions& positions
       if (!clips.words.empty()) {
         clips.words.front().begin = sentence.first_sample;
         clips.words.back().end = sentence.end_sample;
+        // A word heard from part of a written word ("1," of "$1,000", "Dr" of "Dr.") shows the
+        // rest of it too, and a word too short to be heard on its own ("the" after "of") shows
+        // with the word before it: each word reaches to the last character before the next one
+        // that is not a space. The first starts with the sentence.
+        std::vector<Mark>& shown = plan.word_marks[paragraph];
+        const Paragraph text = document.ParagraphAt(paragraph);
+        const std::vector<std::size_t> offsets = CodePointOffsets(text.text_utf8);
+        const auto space = [&](std::size_t at) {
+          const char c = text.text_utf8[offsets[at]];
+          return c == ' ' || c == '\t';
+        };
+        const std::size_t first_word = shown.size() - clips.words.size();
+        shown[first_word].begin = from;
+        for (std::size_t k = first_word; k < shown.size(); ++k) {
+          const std::size_t limit = k + 1 < shown.size() ? shown[k + 1].begin : to;
+          for (std::size_t c = shown[k].end; c < limit; ++c) {
+            if (!space(c)) {
+              shown[k].end = c + 1;
+            }
+          }
+        }
       }
     }
     plan.clips.push_back(std::move(clips));
@@ -292,7 +313,8 @@ std::string XhtmlHead(const std::string& title, const BookInfo& info) {
 std::string ChapterXhtml(const Document& document, const RenderedChapter& chapter,
                          const ChapterPlan& plan, const BookInfo& info) {
   static const std::vector<Mark> kNone;
-  std::string out = XhtmlHead(chapter.title, info) + "<body>\n<section id=\"chapter\" epub:type=\"chapter\">\n";
+  std::string out =
+      XhtmlHead(chapter.title, info) + "<body>\n<section id=\"chapter\" epub:type=\"chapter\">\n";
   bool had_heading = false;
   bool any = false;
   for (std::size_t p = plan.first_paragraph; p < plan.end_paragraph; ++p) {
