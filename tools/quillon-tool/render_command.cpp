@@ -50,6 +50,7 @@
 #include "tools/quillon-tool/document.h"
 #include "tools/quillon-tool/pending_file.h"
 #include "tools/quillon-tool/render_epub.h"
+#include "tools/quillon-tool/render_m4b.h"
 #include "tools/quillon-tool/render_report.h"
 #include "tools/quillon-tool/render_sentences.h"
 #include "tools/quillon-tool/script.h"
@@ -306,7 +307,7 @@ struct RenderOptions {
 };
 
 // The books render makes, as against folders of chapter files.
-enum class BookKind { None, Epub };
+enum class BookKind { None, Epub, M4b };
 
 // A hidden folder beside the book for its chapter audio, removed with all it holds.
 class WorkingFolder {
@@ -413,12 +414,18 @@ void RemoveEarlierChapterFiles(const std::filesystem::path& dir) {
 }
 
 int RunRender(const RenderOptions& options) {
-  const BookKind book = options.format == "epub" ? BookKind::Epub : BookKind::None;
-  const std::optional<AudioFormat> format = book == BookKind::Epub
-                                                ? std::optional(AudioFormat::Mp3)
+  const BookKind book = options.format == "epub"  ? BookKind::Epub
+                        : options.format == "m4b" ? BookKind::M4b
+                                                  : BookKind::None;
+  // A book's chapters are written first as MP3 (what the EPUB holds) or WAV (what the audiobook
+  // is encoded from).
+  const std::optional<AudioFormat> format = book == BookKind::Epub ? AudioFormat::Mp3
+                                            : book == BookKind::M4b
+                                                ? AudioFormat::Wav
                                                 : AudioFormatFromName(options.format);
   if (!format) {
-    throw std::runtime_error("Unknown format " + options.format + " (wav, flac, ogg or epub).");
+    throw std::runtime_error("Unknown format " + options.format +
+                             " (wav, flac, ogg, epub or m4b).");
   }
   std::optional<std::string> text = LoadDocumentTextOrSay(options.document, std::cerr);
   if (!text) {
@@ -513,7 +520,7 @@ int RunRender(const RenderOptions& options) {
     RunReadingLoop(view, voice, state, {}, reading);
     voice.Finish();
     StopSignals::ThrowIfStopRequested();  // a signal while the last files were finished
-    if (book == BookKind::Epub) {
+    if (book != BookKind::None) {
       packing = true;
       PendingFile file(book_path);
       const BookInfo info{.title = options.title.empty() ? DefaultTitle(*document, options.document)
@@ -521,11 +528,14 @@ int RunRender(const RenderOptions& options) {
                           .author = options.author.empty() ? "Unknown" : options.author,
                           .language = "en",
                           .modified = UtcNow()};
-      WriteEpub(file.TemporaryPath(), book_path.string(), *document, voice.Chapters(), info,
-                {.words = options.words,
-                 .sample_rate = EspeakSynthesizer::Instance().SampleRate(),
-                 .view_end = text_end},
-                [] { StopSignals::ThrowIfStopRequested(); });
+      const int rate = EspeakSynthesizer::Instance().SampleRate();
+      const auto check = [] { StopSignals::ThrowIfStopRequested(); };
+      if (book == BookKind::Epub) {
+        WriteEpub(file.TemporaryPath(), book_path.string(), *document, voice.Chapters(), info,
+                  {.words = options.words, .sample_rate = rate, .view_end = text_end}, check);
+      } else {
+        WriteM4b(file.TemporaryPath(), book_path.string(), voice.Chapters(), info, rate, check);
+      }
       StopSignals::ThrowIfStopRequested();
       file.Commit();
     }
@@ -551,8 +561,9 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
   render->add_option("--out", options->out, "Folder for the audio files")->required();
   render
       ->add_option("--format", options->format,
-                   "wav, flac or ogg (a folder of chapter files), or epub (a read-along book)")
-      ->check(CLI::IsMember({"wav", "flac", "ogg", "epub"}, CLI::ignore_case))
+                   "wav, flac or ogg (a folder of chapter files), epub (a read-along book) or "
+                   "m4b (one audiobook file with chapters)")
+      ->check(CLI::IsMember({"wav", "flac", "ogg", "epub", "m4b"}, CLI::ignore_case))
       ->transform([](std::string name) {
         for (char& c : name) {
           c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);

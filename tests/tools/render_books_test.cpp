@@ -1,6 +1,6 @@
-// render --format epub: the read-along book of a small rich-text document, with and without word
-// clips, checked against epubcheck, the script's sentences, the subtitles and the audio of the
-// same rendering in WAV.
+// render's books of a small rich-text document: the read-along EPUB, with and without word clips,
+// checked against epubcheck, the script's sentences, the subtitles and the audio of the same
+// rendering in WAV; the M4B audiobook's chapters and tags, as ffprobe reads them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <zip.h>
@@ -194,21 +194,27 @@ std::vector<Cue> ReadCues(const fs::path& path) {
   return cues;
 }
 
-class RenderEpubTest : public ::testing::Test {
+class RenderBooksTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string pattern = (fs::temp_directory_path() / "quillon-epub-XXXXXX").string();
     dir_ = ::mkdtemp(pattern.data());
     std::ofstream(dir_ / "small.rtf", std::ios::binary) << kDocument;
-    for (const char* options : {"--format wav", "--format epub", "--format epub --words"}) {
-      const std::string out = options == std::string("--format wav")    ? "wav"
-                              : std::string(options).ends_with("words") ? "words"
-                                                                        : "epub";
+    // Each rendering into a folder of its own.
+    for (const auto& [out, options] : {std::pair{"wav", "--format wav"},
+                                       {"epub", "--format epub"},
+                                       {"words", "--format epub --words"},
+                                       {"m4b", "--format m4b"}}) {
       const auto result =
           RunTool("render '" + (dir_ / "small.rtf").string() + "' --out '" + (dir_ / out).string() +
                       "' " + options + " --title 'A Small Book' --author 'A. Tester'",
                   dir_ / "err.txt");
       ASSERT_EQ(result.exit_code, 0) << options << ": " << ReadAll(dir_ / "err.txt");
+      ASSERT_EQ(fs::is_directory(dir_ / out)
+                    ? std::distance(fs::directory_iterator(dir_ / out), fs::directory_iterator())
+                    : 0,
+                out == std::string("wav") ? 6 : 1)
+          << options << ": a book is one file, and nothing else is left";
     }
     script_ = RunTool("script '" + (dir_ / "small.rtf").string() + "'", dir_ / "err.txt").out;
   }
@@ -217,10 +223,10 @@ class RenderEpubTest : public ::testing::Test {
   static fs::path dir_;
   static std::string script_;
 };
-fs::path RenderEpubTest::dir_;
-std::string RenderEpubTest::script_;
+fs::path RenderBooksTest::dir_;
+std::string RenderBooksTest::script_;
 
-TEST_F(RenderEpubTest, EpubcheckFindsNoErrorAndNoWarning) {
+TEST_F(RenderBooksTest, EpubcheckFindsNoErrorAndNoWarning) {
   for (const char* book : {"epub/small.epub", "words/small.epub"}) {
     const std::string report =
         RunShell("java -jar /usr/share/java/epubcheck.jar '" + (dir_ / book).string() + "' 2>&1");
@@ -229,7 +235,7 @@ TEST_F(RenderEpubTest, EpubcheckFindsNoErrorAndNoWarning) {
   }
 }
 
-TEST_F(RenderEpubTest, EverySentenceHasOneClipOfItsOwnAudioShowingItsWrittenText) {
+TEST_F(RenderBooksTest, EverySentenceHasOneClipOfItsOwnAudioShowingItsWrittenText) {
   const auto book = ZipEntries(dir_ / "epub/small.epub");
   const std::vector<std::string> wavs = {"01-opening", "02-chapter-01", "03-chapter-02"};
   std::size_t sentences = 0;
@@ -295,7 +301,7 @@ TEST_F(RenderEpubTest, EverySentenceHasOneClipOfItsOwnAudioShowingItsWrittenText
             std::string::npos);
 }
 
-TEST_F(RenderEpubTest, WithWordsEveryWordHasAClipInsideItsSentence) {
+TEST_F(RenderBooksTest, WithWordsEveryWordHasAClipInsideItsSentence) {
   const auto sentences_book = ZipEntries(dir_ / "epub/small.epub");
   const auto book = ZipEntries(dir_ / "words/small.epub");
   for (int i = 1; i <= 3; ++i) {
@@ -331,6 +337,46 @@ TEST_F(RenderEpubTest, WithWordsEveryWordHasAClipInsideItsSentence) {
       }
     }
   }
+}
+
+TEST_F(RenderBooksTest, TheAudiobookHasEveryChapterWhereItsFileStartsAndTheBooksTags) {
+  const fs::path book = dir_ / "m4b" / "small.m4b";
+  const std::string chapters =
+      RunShell("ffprobe -v error -show_chapters -of compact '" + book.string() + "' 2>&1");
+  const std::regex chapter(
+      "chapter\\|id=[0-9]+\\|time_base=[^|]+\\|start=[^|]+\\|start_time=([^|]+)"
+      "\\|end=[^|]+\\|end_time=([^|]+)\\|tag:title=([^\\n]*)");
+  std::vector<std::pair<double, std::string>> found;
+  for (std::sregex_iterator it(chapters.begin(), chapters.end(), chapter), end; it != end; ++it) {
+    found.emplace_back(std::stod((*it)[1]), (*it)[3]);
+  }
+  // Where each chapter file of the WAV rendering starts in the whole, and its heading.
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"01-opening.wav", "Opening"},
+      {"02-chapter-01.wav", "CHAPTER 1"},
+      {"03-chapter-02.wav", "CHAPTER 2"}};
+  ASSERT_EQ(found.size(), files.size()) << chapters;
+  double start = 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_NEAR(found[i].first, start, 0.05) << files[i].first;
+    EXPECT_EQ(found[i].second, files[i].second);
+    start += static_cast<double>(fs::file_size(dir_ / "wav" / files[i].first) - 44) / 2 / 22050;
+  }
+  const std::string format = RunShell(
+      "ffprobe -v error -show_entries format=duration:format_tags=title,artist,album,major_brand "
+      "-show_entries stream=codec_name -of compact '" +
+      book.string() + "' 2>&1");
+  for (const char* tag : {"codec_name=aac", "tag:title=A Small Book", "tag:artist=A. Tester",
+                          "tag:album=A Small Book", "tag:major_brand=M4B"}) {
+    EXPECT_NE(format.find(tag), std::string::npos) << tag << " in " << format;
+  }
+  std::smatch duration;
+  ASSERT_TRUE(std::regex_search(format, duration, std::regex("duration=([0-9.]+)")));
+  EXPECT_NEAR(std::stod(duration[1]), start, 0.1);
+  // Both chapter lists: the QuickTime chapter track (a "chap" track reference) and the Nero one.
+  const std::string bytes = ReadAll(book);
+  EXPECT_NE(bytes.find("chap"), std::string::npos);
+  EXPECT_NE(bytes.find("chpl"), std::string::npos);
 }
 
 }  // namespace
