@@ -18,16 +18,22 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <climits>
+#include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -51,30 +57,23 @@
 #include "tools/quillon-tool/pending_file.h"
 #include "tools/quillon-tool/render_epub.h"
 #include "tools/quillon-tool/render_m4b.h"
+#include "tools/quillon-tool/render_plan.h"
 #include "tools/quillon-tool/render_report.h"
 #include "tools/quillon-tool/render_sentences.h"
+#include "tools/quillon-tool/render_workers.h"
 #include "tools/quillon-tool/script.h"
 #include "tools/quillon-tool/stop_signals.h"
 
 namespace quillon::tool {
 namespace {
 
-// Whether a line holds a chapter heading: "CHAPTER", one space, a digit (the line fetch sets the
-// chapter number from the same text).
-bool HoldsChapterHeading(std::string_view line) {
-  for (std::size_t at = line.find("CHAPTER "); at != std::string_view::npos;
-       at = line.find("CHAPTER ", at + 1)) {
-    if (at + 8 < line.size() && line[at + 8] >= '1' && line[at + 8] <= '9') {
-      return true;
-    }
-  }
-  return false;
-}
-
 // What the chapter files are for.
 struct ChapterFilesUse {
-  bool subtitles = true;  // a WebVTT file beside each
-  bool keep = false;      // keep what is known of each sentence and word, for a book
+  bool subtitles = true;        // a WebVTT file beside each
+  bool keep = false;            // keep what is known of each sentence and word, for a book
+  std::size_t first_index = 1;  // in the name of the first file
+  // Told, on a writer's thread, of each file complete (with its subtitles) and its length.
+  std::function<void(const std::string& path, std::uint64_t frames)> on_complete;
 };
 
 // The file voice of a rendering: each chapter's sentences go to a file of its own, made when its
@@ -100,6 +99,9 @@ class ChapterFilesVoice final : public SpeechVoice {
             }
             if (use_.subtitles) {
               WriteSubtitles(path);
+            }
+            if (use_.on_complete) {
+              use_.on_complete(path, frames);
             }
           },
           [this](const std::string& path) {
@@ -148,7 +150,7 @@ class ChapterFilesVoice final : public SpeechVoice {
         Writer().Close();
       }
       char index[16];
-      std::snprintf(index, sizeof index, "%02zu-", files_.size() + 1);
+      std::snprintf(index, sizeof index, "%02zu-", use_.first_index + files_.size());
       const std::filesystem::path path =
           dir_ / (index + label_ + "." + std::string(AudioFormatExtension(format_)));
       files_.push_back(path.string());
@@ -413,6 +415,179 @@ void RemoveEarlierChapterFiles(const std::filesystem::path& dir) {
   }
 }
 
+// espeak-ng's sample rate, for the progress line of a parent that does not start it (its workers
+// do); the files and the summary use the rate the synthesizer gives.
+constexpr int kSampleRate = 22050;
+
+// What one process is asked to render: the files [first, end) of the plan.
+struct RenderJob {
+  const std::string& view_text;
+  const RenderPlan& plan;
+  std::filesystem::path dir;  // for the files
+  AudioFormat format;
+  bool subtitles = true;
+  bool keep = false;  // what a book needs of each sentence
+};
+
+// How a process's part of the rendering went.
+struct RangeOutcome {
+  int exit_code = 0;      // 0, 1, or 128 + a stop signal
+  std::string message;    // why it ended early
+  std::size_t files = 0;  // complete, and their audio
+  std::uint64_t frames = 0;
+  std::vector<std::string> removed;       // begun and removed, not complete
+  std::vector<RenderedChapter> chapters;  // for a book
+  int rate = 0;
+};
+
+// Renders files [first, end) of the plan in this process; on_complete is told of each file
+// complete (on a writer's thread), on_line of each line reached.
+RangeOutcome RenderRange(const RenderJob& job, std::size_t first, std::size_t end,
+                         const std::function<void(const std::string&, std::uint64_t)>& on_complete,
+                         const std::function<void(std::int64_t position)>& on_line) {
+  RangeOutcome outcome;
+  MemoryView view(job.view_text);
+  ReaderState state;
+  std::int64_t stop_at = INT64_MAX;
+  std::size_t first_index = 1;
+  std::int64_t start = 0;
+  if (first < job.plan.files.size()) {
+    const PlannedFile& file = job.plan.files[first];
+    start = file.view_start;
+    state = file.state;
+    first_index = file.index;
+    if (end < job.plan.files.size()) {
+      stop_at = job.plan.files[end].view_start;
+    }
+  }
+  view.SetSelection(start, 0);
+  std::optional<ChapterFilesVoice> voice;
+  try {
+    voice.emplace(job.dir, job.format, 1,
+                  ChapterFilesUse{.subtitles = job.subtitles,
+                                  .keep = job.keep,
+                                  .first_index = first_index,
+                                  .on_complete = on_complete});
+    outcome.rate = EspeakSynthesizer::Instance().SampleRate();
+    ReadingOptions reading;
+    reading.stop_at_end_of_text = true;
+    std::string line_text;  // the line last fetched, and where it starts
+    std::int64_t line_start = 0;
+    reading.on_line = [&](std::string_view line) {
+      line_start = view.SelectionStart();
+      if (line_start >= stop_at) {
+        state.StopRequested = true;  // the next process's part: nothing of it is spoken here
+        return;
+      }
+      line_text = line;
+      if (HoldsChapterHeading(line)) {
+        voice->StartChapter(state.CurrentChapter, TextAsWritten(line, {0, line.size()}),
+                            line_start);
+      }
+      if (on_line) {
+        on_line(line_start);
+      }
+    };
+    reading.on_sentence_spoken = [&](const quillon::SpokenSentence& sentence) {
+      voice->NextSentence(line_text, line_start, sentence);
+    };
+    voice->StartOpening(start);
+    RunReadingLoop(view, *voice, state, {}, reading);
+    voice->Finish();
+    StopSignals::ThrowIfStopRequested();  // a signal while the last files were finished
+    outcome.files = voice->Files().size();
+    outcome.frames = static_cast<std::uint64_t>(std::llround(voice->AudioSeconds() * outcome.rate));
+    outcome.chapters = voice->Chapters();
+    return outcome;
+  } catch (const StopRequested& stop) {
+    outcome.exit_code = stop.ExitCode();
+    outcome.message = std::string(stop.what()) + ".";
+  } catch (const std::exception& failure) {
+    outcome.exit_code = 1;
+    outcome.message = failure.what();
+  }
+  if (voice) {
+    voice->Abandon();
+    outcome.removed = voice->RemovedFiles();
+    outcome.files = voice->CompletedFiles();
+    outcome.frames =
+        static_cast<std::uint64_t>(std::llround(voice->CompletedSeconds() * outcome.rate));
+  }
+  return outcome;
+}
+
+// A process's outcome as one line of JSON for its parent, and back.
+nlohmann::json OutcomeToJson(const RangeOutcome& outcome) {
+  nlohmann::json chapters = nlohmann::json::array();
+  for (const RenderedChapter& chapter : outcome.chapters) {
+    nlohmann::json sentences = nlohmann::json::array();
+    for (const RenderedSentence& s : chapter.sentences) {
+      nlohmann::json words = nlohmann::json::array();
+      for (const RenderedWord& w : s.words) {
+        words.push_back({w.in_line.start, w.in_line.length, w.sample});
+      }
+      sentences.push_back({s.line_start, s.in_line.start, s.in_line.length, s.text, s.first_sample,
+                           s.end_sample, words});
+    }
+    chapters.push_back({{"audio", chapter.audio_path},
+                        {"title", chapter.title},
+                        {"start", chapter.view_start},
+                        {"frames", chapter.frames},
+                        {"sentences", sentences}});
+  }
+  return {{"exit", outcome.exit_code}, {"message", outcome.message}, {"files", outcome.files},
+          {"frames", outcome.frames},  {"removed", outcome.removed}, {"rate", outcome.rate},
+          {"chapters", chapters}};
+}
+
+RangeOutcome OutcomeFromJson(const nlohmann::json& json) {
+  RangeOutcome outcome;
+  outcome.exit_code = json.at("exit");
+  outcome.message = json.at("message");
+  outcome.files = json.at("files");
+  outcome.frames = json.at("frames");
+  outcome.removed = json.at("removed").get<std::vector<std::string>>();
+  outcome.rate = json.at("rate");
+  for (const nlohmann::json& c : json.at("chapters")) {
+    RenderedChapter chapter{c.at("audio"), c.at("title"), c.at("start"), c.at("frames"), {}};
+    for (const nlohmann::json& s : c.at("sentences")) {
+      RenderedSentence sentence{s[0], {s[1], s[2]}, s[3], s[4], s[5], {}};
+      for (const nlohmann::json& w : s[6]) {
+        sentence.words.push_back({{w[0], w[1]}, w[2]});
+      }
+      chapter.sentences.push_back(std::move(sentence));
+    }
+    outcome.chapters.push_back(std::move(chapter));
+  }
+  return outcome;
+}
+
+// The progress line on a terminal: the chapter being made, a bar, the audio so far.
+class Progress {
+ public:
+  explicit Progress(bool shown) : shown_(shown) {}
+  void Show(std::size_t chapter, std::size_t chapters, double done, double audio_seconds) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!shown_ || now - last_ < std::chrono::milliseconds(100)) {
+      return;
+    }
+    last_ = now;
+    const int filled = static_cast<int>(std::clamp(done, 0.0, 1.0) * 30);
+    std::fprintf(stderr, "\rchapter %zu of %zu [%s%s] %3d%%  %s of audio ", chapter, chapters,
+                 std::string(filled, '#').c_str(), std::string(30 - filled, ' ').c_str(),
+                 static_cast<int>(std::clamp(done, 0.0, 1.0) * 100), Clock(audio_seconds).c_str());
+  }
+  void Clear() const {
+    if (shown_) {
+      std::fprintf(stderr, "\r%78s\r", "");
+    }
+  }
+
+ private:
+  bool shown_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
 int RunRender(const RenderOptions& options) {
   const BookKind book = options.format == "epub"  ? BookKind::Epub
                         : options.format == "m4b" ? BookKind::M4b
@@ -431,8 +606,6 @@ int RunRender(const RenderOptions& options) {
   if (!text) {
     return kExitCannotOpen;
   }
-  MemoryView view(std::move(*text));
-  view.SetSelection(options.start, 0);
   std::error_code error;
   std::filesystem::create_directories(options.out, error);
   if (!std::filesystem::is_directory(options.out)) {
@@ -452,27 +625,131 @@ int RunRender(const RenderOptions& options) {
 
   const StopSignals stop_signals;
   const auto started = std::chrono::steady_clock::now();
-  ChapterFilesVoice voice(working ? working->Path() : std::filesystem::path(options.out), *format,
-                          options.jobs, {.subtitles = !working, .keep = working.has_value()});
-  ReaderState state;
-  const bool progress = isatty(STDERR_FILENO) == 1;
-  const double length = std::max<double>(1.0, static_cast<double>(view.TextLength()));
-  auto last_progress = started;
-  const auto clear_progress = [progress] {
-    if (progress) {
-      std::fprintf(stderr, "\r%70s\r", "");
+  const RenderPlan plan = PlanRender(*text, options.start);
+  const RenderJob job{*text,
+                      plan,
+                      working ? working->Path() : std::filesystem::path(options.out),
+                      *format,
+                      !working.has_value(),
+                      working.has_value()};
+  Progress progress(isatty(STDERR_FILENO) == 1);
+  const std::size_t total = plan.files.size();
+  const double length = static_cast<double>(std::max<std::int64_t>(
+      1, (plan.text_end >= 0 ? plan.text_end : plan.text_length) - options.start));
+
+  // Each chapter is made in a process of its own, from a synthesizer that has spoken nothing
+  // before (espeak-ng carries a little of everything it has spoken into what it speaks next), so a
+  // chapter's samples are the same whether it is made alone, after the others or beside them.
+  // Up to --jobs of them run side by side; their lines say what they do.
+  std::vector<RangeOutcome> outcomes(total);
+  std::vector<std::int64_t> reached(total, -1);
+  std::size_t complete = 0;
+  std::uint64_t frames = 0;
+  std::vector<bool> told(total, false);
+  WorkerProcesses workers(total, options.jobs, [&](std::size_t k, WorkerPipe& pipe) {
+    auto last = std::chrono::steady_clock::now();
+    const RangeOutcome outcome = RenderRange(
+        job, k, k + 1,
+        [&](const std::string&, std::uint64_t file_frames) {
+          pipe.Send("file " + std::to_string(file_frames));
+        },
+        [&](std::int64_t position) {
+          const auto now = std::chrono::steady_clock::now();
+          if (now - last > std::chrono::milliseconds(100)) {
+            last = now;
+            pipe.Send("at " + std::to_string(position));
+          }
+        });
+    pipe.Send("outcome " + OutcomeToJson(outcome).dump());
+  });
+  int forwarded = 0;
+  bool stopping = false;
+  const std::vector<bool> ended_well = workers.Run(
+      [&](std::size_t k, std::string_view line) {
+        if (line.starts_with("file ")) {
+          ++complete;
+          frames += std::stoull(std::string(line.substr(5)));
+        } else if (line.starts_with("at ")) {
+          reached[k] = std::stoll(std::string(line.substr(3)));
+        } else if (line.starts_with("outcome ")) {
+          outcomes[k] = OutcomeFromJson(nlohmann::json::parse(line.substr(8)));
+          told[k] = true;
+          reached[k] = k + 1 < total ? plan.files[k + 1].view_start : plan.files[k].view_start;
+          if (outcomes[k].exit_code != 0 && !stopping) {
+            stopping = true;  // one chapter failed: the others are of no use
+            workers.Signal(SIGTERM);
+          }
+        }
+      },
+      [&] {
+        if (const int signal = StopSignals::Received(); signal != 0 && forwarded == 0) {
+          forwarded = signal;
+          stopping = true;
+          workers.Signal(signal);
+        }
+        double done = 0;
+        for (std::size_t k = 0; k < total; ++k) {
+          if (told[k] && k + 1 < total) {
+            done += static_cast<double>(plan.files[k + 1].view_start - plan.files[k].view_start);
+          } else if (reached[k] >= 0) {
+            done += static_cast<double>(reached[k] - plan.files[k].view_start);
+          }
+        }
+        progress.Show(std::min(complete + 1, total), total, done / length,
+                      static_cast<double>(frames) / kSampleRate);
+      });
+  for (std::size_t k = 0; k < total; ++k) {
+    if (!told[k] && !ended_well[k] && !stopping) {
+      outcomes[k].exit_code = 1;
+      outcomes[k].message = "A rendering process ended before its work was done.";
     }
-  };
-  const auto summary = [&](std::size_t files, double audio) {
+  }
+  // A stop the parent received is the reason, whatever its workers said.
+  if (forwarded != 0) {
+    for (RangeOutcome& outcome : outcomes) {
+      if (outcome.exit_code != 0) {
+        outcome.exit_code = 128 + forwarded;
+        outcome.message = "Interrupted by " + SignalName(forwarded) + ".";
+      }
+    }
+    if (std::none_of(outcomes.begin(), outcomes.end(),
+                     [](const RangeOutcome& o) { return o.exit_code != 0; })) {
+      // Every chapter was done before the stop took effect: the stop still ends the rendering.
+      outcomes.emplace_back();
+      outcomes.back().exit_code = 128 + forwarded;
+      outcomes.back().message = "Interrupted by " + SignalName(forwarded) + ".";
+    }
+  }
+  progress.Clear();
+
+  // All together, with the failure that ended the rendering: a part's own failure before the
+  // stops it caused in the others.
+  RangeOutcome whole;
+  whole.rate = kSampleRate;
+  for (RangeOutcome& outcome : outcomes) {
+    whole.rate = outcome.rate != 0 ? outcome.rate : whole.rate;
+    whole.files += outcome.files;
+    whole.frames += outcome.frames;
+    whole.removed.insert(whole.removed.end(), outcome.removed.begin(), outcome.removed.end());
+    for (RenderedChapter& chapter : outcome.chapters) {
+      whole.chapters.push_back(std::move(chapter));
+    }
+    if (outcome.exit_code != 0 &&
+        (whole.exit_code == 0 || (outcome.exit_code == 1 && whole.exit_code != 1))) {
+      whole.exit_code = outcome.exit_code;
+      whole.message = outcome.message;
+    }
+  }
+  std::sort(whole.removed.begin(), whole.removed.end());
+  const auto summary = [&](std::size_t files, std::uint64_t frames) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "%s\n", RenderSummary(files, options.out, audio, wall).c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        RenderSummary(files, options.out, static_cast<double>(frames) / whole.rate, wall).c_str());
   };
-  bool packing = false;  // the book is being written
   // After a failure or a stop: the files not complete are removed, and what is there is told.
-  const auto abandon = [&](const std::string& why) {
-    voice.Abandon();
-    clear_progress();
+  const auto abandon = [&](const std::string& why, bool packing) {
     std::fprintf(stderr, "%s\n", why.c_str());
     if (working) {
       if (packing) {
@@ -481,73 +758,42 @@ int RunRender(const RenderOptions& options) {
       summary(0, 0);
       return;
     }
-    for (const std::string& file : voice.RemovedFiles()) {
+    for (const std::string& file : whole.removed) {
       std::fprintf(stderr, "Removed, not complete: %s\n", file.c_str());
     }
-    summary(voice.CompletedFiles(), voice.CompletedSeconds());
+    summary(whole.files, whole.frames);
   };
-
-  ReadingOptions reading;
-  reading.stop_at_end_of_text = true;
-  std::string line_text;  // the line last fetched, and where it starts
-  std::int64_t line_start = 0;
-  std::int64_t text_end = -1;  // where the end marker's line starts
-  reading.on_line = [&](std::string_view line) {
-    line_text = line;
-    line_start = view.SelectionStart();
-    if (line.find("~~~") != std::string_view::npos) {
-      text_end = line_start;
-    }
-    if (HoldsChapterHeading(line)) {
-      voice.StartChapter(state.CurrentChapter, TextAsWritten(line, {0, line.size()}), line_start);
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (progress && now - last_progress > std::chrono::milliseconds(100)) {
-      last_progress = now;
-      const double done = static_cast<double>(view.SelectionStart()) / length;
-      const int filled = static_cast<int>(done * 30);
-      std::fprintf(stderr, "\r[%s%s] %3d%%  chapter %d  %s of audio ",
-                   std::string(filled, '#').c_str(), std::string(30 - filled, ' ').c_str(),
-                   static_cast<int>(done * 100), state.CurrentChapter,
-                   Clock(voice.AudioSeconds()).c_str());
-    }
-  };
-  reading.on_sentence_spoken = [&](const quillon::SpokenSentence& sentence) {
-    voice.NextSentence(line_text, line_start, sentence);
-  };
-  voice.StartOpening(options.start);
-  try {
-    RunReadingLoop(view, voice, state, {}, reading);
-    voice.Finish();
-    StopSignals::ThrowIfStopRequested();  // a signal while the last files were finished
-    if (book != BookKind::None) {
-      packing = true;
+  if (whole.exit_code != 0) {
+    abandon(whole.message, false);
+    return whole.exit_code;
+  }
+  if (book != BookKind::None) {
+    try {
       PendingFile file(book_path);
       const BookInfo info{.title = options.title.empty() ? DefaultTitle(*document, options.document)
                                                          : options.title,
                           .author = options.author.empty() ? "Unknown" : options.author,
                           .language = "en",
                           .modified = UtcNow()};
-      const int rate = EspeakSynthesizer::Instance().SampleRate();
       const auto check = [] { StopSignals::ThrowIfStopRequested(); };
       if (book == BookKind::Epub) {
-        WriteEpub(file.TemporaryPath(), book_path.string(), *document, voice.Chapters(), info,
-                  {.words = options.words, .sample_rate = rate, .view_end = text_end}, check);
+        WriteEpub(file.TemporaryPath(), book_path.string(), *document, whole.chapters, info,
+                  {.words = options.words, .sample_rate = whole.rate, .view_end = plan.text_end},
+                  check);
       } else {
-        WriteM4b(file.TemporaryPath(), book_path.string(), voice.Chapters(), info, rate, check);
+        WriteM4b(file.TemporaryPath(), book_path.string(), whole.chapters, info, whole.rate, check);
       }
       StopSignals::ThrowIfStopRequested();
       file.Commit();
+    } catch (const StopRequested& stop) {
+      abandon(std::string(stop.what()) + ".", true);
+      return stop.ExitCode();
+    } catch (const std::exception& failure) {
+      abandon(failure.what(), true);
+      return 1;
     }
-  } catch (const StopRequested& stop) {
-    abandon(std::string(stop.what()) + ".");
-    return stop.ExitCode();
-  } catch (const std::exception& failure) {
-    abandon(failure.what());
-    return 1;
   }
-  clear_progress();
-  summary(working ? 1 : voice.Files().size(), voice.AudioSeconds());
+  summary(working ? 1 : whole.files, whole.frames);
   return 0;
 }
 
@@ -579,7 +825,8 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::NonNegativeNumber);
   render
       ->add_option("--jobs", options->jobs,
-                   "Files encoded at the same time (default: one per core)")
+                   "Chapters made at the same time, each run in a process of its own (default: "
+                   "one per core); the files are the same whatever it is")
       ->check(CLI::Range(1u, 64u));
   render->callback([options, &exit_code] { exit_code = RunRender(*options); });
 }
