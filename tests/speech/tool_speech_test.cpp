@@ -245,6 +245,12 @@ TEST_F(ToolSpeechTest, WritingFilesNeverTouchesTheSoundServer) {
   EXPECT_EQ(Tool({"render", Book().string(), "--out", (dir_ / "out").string()}, dir_, environment)
                 .exit_code,
             0);
+  for (const char* book : {"epub", "m4b"}) {
+    EXPECT_EQ(Tool({"render", Book().string(), "--out", (dir_ / book).string(), "--format", book},
+                   dir_, environment)
+                  .exit_code,
+              0);
+  }
   const int connection = accept(listener, nullptr, nullptr);
   EXPECT_LT(connection, 0) << "a tool that writes files connected to the sound server";
   if (connection >= 0) {

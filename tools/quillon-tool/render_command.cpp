@@ -676,8 +676,10 @@ int RunRender(const RenderOptions& options) {
           told[k] = true;
           reached[k] = k + 1 < total ? plan.files[k + 1].view_start : plan.files[k].view_start;
           if (outcomes[k].exit_code != 0 && !stopping) {
-            stopping = true;  // one chapter failed: the others are of no use
-            workers.Signal(SIGTERM);
+            // One chapter failed: no more are begun; those being made are finished (a full disk
+            // stops them by itself).
+            stopping = true;
+            workers.StopStarting();
           }
         }
       },

@@ -48,6 +48,8 @@ class WorkerProcesses {
       const std::function<void()>& on_tick);
   // Sends signal to every worker running; no more are started.
   void Signal(int signal);
+  // No more workers are started; those running go on.
+  void StopStarting() { starting_ = false; }
 
  private:
   struct Worker {
