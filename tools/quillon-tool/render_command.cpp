@@ -3,9 +3,11 @@
 // An audiobook: the window's reading loop with a file voice, one file per chapter, each with its
 // subtitles (WebVTT, one cue per sentence, the sentence as the book writes it) beside it once it
 // is complete. A new file starts at each line that holds a chapter heading; text before the first
-// heading has a file of its own. espeak-ng runs on its one synthesis thread; encoding runs beside
-// it on another, so both cores work. The samples and their order are those of a plain sequential
-// reading, so the files are the same whichever way they are made.
+// heading has a file of its own. A reading that speaks nothing first plans the files; then each
+// chapter is made in a worker process of its own (espeak-ng is one engine per process), --jobs of
+// them side by side, each with synthesis on one thread and encoding on another. Each worker's
+// synthesizer has spoken nothing before its chapter, so the files are the same whichever way, and
+// however many at a time, they are made.
 //
 // A book (epub: a read-along EPUB 3; m4b: one audiobook file with chapters) is made from the same
 // chapter audio, written first into a hidden working folder beside it, and what the reading loop
@@ -77,8 +79,9 @@ struct ChapterFilesUse {
 };
 
 // The file voice of a rendering: each chapter's sentences go to a file of its own, made when its
-// first sentence is spoken. Files are encoded by `jobs` writers in turn, each file by one writer
-// from start to end, so a file's bytes do not depend on how many there are. A file takes its name
+// first sentence is spoken. Files are encoded by `jobs` writers in turn (render uses one per
+// process), each file by one writer from start to end, so a file's bytes do not depend on how many
+// there are. A file takes its name
 // only when it is complete; Abandon removes those in progress. A stop signal is noticed before
 // each sentence and while one is synthesised.
 class ChapterFilesVoice final : public SpeechVoice {
