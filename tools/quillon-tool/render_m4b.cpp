@@ -64,7 +64,12 @@ class M4bWriter {
     if (format_->oformat->flags & AVFMT_GLOBALHEADER) {
       encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
-    Check(avcodec_open2(encoder_.get(), codec, nullptr));
+    // The fast coder: several times quicker than the default search, and as clean for speech.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "aac_coder", "fast", 0);
+    const int opened = avcodec_open2(encoder_.get(), codec, &options);
+    av_dict_free(&options);
+    Check(opened);
     stream_ = avformat_new_stream(format_.get(), nullptr);
     if (stream_ == nullptr) {
       Fail("no stream");
