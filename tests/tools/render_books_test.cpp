@@ -373,7 +373,12 @@ TEST_F(RenderBooksTest, TheAudiobookHasEveryChapterWhereItsFileStartsAndTheBooks
   std::smatch duration;
   ASSERT_TRUE(std::regex_search(format, duration, std::regex("duration=([0-9.]+)")));
   EXPECT_NEAR(std::stod(duration[1]), start, 0.1);
-  // Both chapter lists: the QuickTime chapter track (a "chap" track reference) and the Nero one.
+  // Both chapter lists: the QuickTime chapter track (a text track the audio refers to as "chap")
+  // and the Nero list ("chpl").
+  const std::string streams =
+      RunShell("ffprobe -v error -show_entries stream=codec_type,codec_tag_string -of compact '" +
+               book.string() + "' 2>&1");
+  EXPECT_NE(streams.find("codec_type=data|codec_tag_string=text"), std::string::npos) << streams;
   const std::string bytes = ReadAll(book);
   EXPECT_NE(bytes.find("chap"), std::string::npos);
   EXPECT_NE(bytes.find("chpl"), std::string::npos);
