@@ -161,4 +161,16 @@ for format in epub m4b; do
     fail "$format, limited: $(cat "$out.err")"
   [ -z "$(ls -A "$out")" ] || fail "$format, limited: left $(ls -A "$out")"
 done
+# A document with nothing read aloud makes no book (an empty one would not be a valid book).
+printf '\r\n~~~\r\nNever read.\r\n' >"$work/nothing.txt"
+for format in epub m4b; do
+  out="$work/nothing-$format"
+  status=0
+  "$tool" render "$work/nothing.txt" --out "$out" --format "$format" 2>"$out.err" </dev/null ||
+    status=$?
+  [ "$status" = 1 ] || fail "$format, nothing read: exit $status"
+  grep -qx "Nothing in $work/nothing.txt is read aloud: no book is written." "$out.err" ||
+    fail "$format, nothing read: $(cat "$out.err")"
+  [ -z "$(ls -A "$out")" ] || fail "$format, nothing read: left $(ls -A "$out")"
+done
 echo "render faults ok"

@@ -772,6 +772,10 @@ int RunRender(const RenderOptions& options) {
     abandon(whole.message, false);
     return whole.exit_code;
   }
+  if (book != BookKind::None && whole.chapters.empty()) {
+    abandon("Nothing in " + options.document + " is read aloud: no book is written.", false);
+    return 1;
+  }
   if (book != BookKind::None) {
     try {
       PendingFile file(book_path);
