@@ -82,4 +82,8 @@ status=0
 [ "$status" = 2 ] || fail "a missing document exited $status"
 grep -q "^Cannot open file .*missing.txt\.$" "$work/err.txt" ||
   fail "missing document: $(cat "$work/err.txt")"
+status=0
+"$tool" render "$work/book.txt" --out "$work/x" --format m4b --words 2>"$work/err.txt" || status=$?
+[ "$status" = 64 ] && grep -qx -- "--words is for --format epub only." "$work/err.txt" ||
+  fail "--words without epub: exit $status, $(cat "$work/err.txt")"
 echo "render ok"

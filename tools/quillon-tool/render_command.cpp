@@ -219,6 +219,10 @@ int RunRender(const RenderOptions& options) {
     throw std::runtime_error("Unknown format " + options.format +
                              " (wav, flac, ogg, epub or m4b).");
   }
+  if (options.words && book != BookKind::Epub) {
+    std::fprintf(stderr, "--words is for --format epub only.\n");
+    return kExitUsage;
+  }
   std::optional<std::string> text = LoadDocumentTextOrSay(options.document, std::cerr);
   if (!text) {
     return kExitCannotOpen;
