@@ -19,6 +19,7 @@ PACKAGES=(
   xvfb xauth xdotool xclip poppler-utils
   python3-pyatspi at-spi2-core xdg-utils weston qt6-wayland
   desktop-file-utils appstream dpkg-dev lintian man-db
+  libzip-dev libavformat-dev libavcodec-dev libavutil-dev ffmpeg epubcheck default-jre-headless
 )
 
 as_root() {

@@ -1,4 +1,5 @@
-// Audio files through libsndfile: 16-bit mono WAV, FLAC or Ogg Vorbis.
+// Audio files through libsndfile: 16-bit mono WAV, FLAC or Ogg Vorbis, and constant-bit-rate MP3
+// (MPEG Layer III) for the read-along book.
 //
 // A WAV file holds at most 4 GiB: its sizes are 32-bit. A WAV file that would grow beyond that
 // becomes RF64 (the 64-bit form of WAV) when it gets there: what was written so far is copied into
@@ -13,11 +14,11 @@
 
 namespace quillon {
 
-enum class AudioFormat { Wav, Flac, Ogg };
+enum class AudioFormat { Wav, Flac, Ogg, Mp3 };
 
-// "wav", "flac" or "ogg" (any case); nothing for another name.
+// "wav", "flac" or "ogg" (any case); nothing for another name (MP3 is not offered by name).
 std::optional<AudioFormat> AudioFormatFromName(std::string_view name);
-// "wav", "flac" or "ogg": the file name extension.
+// "wav", "flac", "ogg" or "mp3": the file name extension.
 std::string_view AudioFormatExtension(AudioFormat format);
 
 // The most frames of 16-bit mono a WAV file holds: its RIFF size counts 36 bytes of header chunks

@@ -127,4 +127,50 @@ echo mine >"$out/.notes.txt.Xy12Za.part"
 [ "$(cd "$out" && LC_ALL=C ls -A | tr '\n' ' ')" = ".notes.txt.Xy12Za.part 01-chapter-01.flac \
 01-chapter-01.vtt 02-chapter-02.flac 02-chapter-02.vtt 03-chapter-03.flac 03-chapter-03.vtt " ] ||
   fail "stale temporary files: $(cd "$out" && ls -A)"
+# Books: a stop signal while the chapters are made, and a book that cannot be written whole (a
+# file-size limit at half its size): exit 130, 143 or 1, the reason, and nothing left in the folder,
+# neither the book nor its working folder nor a temporary file.
+for format in epub m4b; do
+  "$tool" render "$work/book.txt" --out "$work/book-$format" --format "$format" 2>/dev/null </dev/null
+  size=$(stat -c %s "$work/book-$format/book.$format")
+  for row in "${signals[@]}"; do
+    read -r signal code <<<"$row"
+    out="$work/book-$format-$signal"
+    mkdir -p "$out"
+    "$tool" render "$work/book.txt" --out "$out" --format "$format" 2>"$out.err" </dev/null &
+    pid=$!
+    for ((i = 0; i < 1200; i++)); do # a chapter is being made
+      ls -A "$out"/.book.$format.parts.* 2>/dev/null | grep -q '\.part$' && break
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "-$signal" "$pid" 2>/dev/null || fail "$format, SIG$signal: the rendering ended before the signal"
+    status=0
+    wait "$pid" || status=$?
+    [ "$status" = "$code" ] || fail "$format, SIG$signal: exit $status: $(cat "$out.err")"
+    grep -qx "Interrupted by SIG$signal." "$out.err" || fail "$format, SIG$signal: $(cat "$out.err")"
+    grep -q "^0 files in $out, no audio, " "$out.err" || fail "$format, SIG$signal: $(cat "$out.err")"
+    [ -z "$(ls -A "$out")" ] || fail "$format, SIG$signal: left $(ls -A "$out")"
+  done
+  out="$work/book-$format-limited"
+  status=0
+  (ulimit -f $((size / 2048)) && exec "$tool" render "$work/book.txt" --out "$out" \
+    --format "$format" 2>"$out.err" </dev/null) || status=$?
+  [ "$status" = 1 ] || fail "$format, limited: exit $status: $(cat "$out.err")"
+  grep -q "^Cannot write the \(audio \)\?file $out/[^:]*: .*File too large" "$out.err" ||
+    fail "$format, limited: $(cat "$out.err")"
+  [ -z "$(ls -A "$out")" ] || fail "$format, limited: left $(ls -A "$out")"
+done
+# A document with nothing read aloud makes no book (an empty one would not be a valid book).
+printf '\r\n~~~\r\nNever read.\r\n' >"$work/nothing.txt"
+for format in epub m4b; do
+  out="$work/nothing-$format"
+  status=0
+  "$tool" render "$work/nothing.txt" --out "$out" --format "$format" 2>"$out.err" </dev/null ||
+    status=$?
+  [ "$status" = 1 ] || fail "$format, nothing read: exit $status"
+  grep -qx "Nothing in $work/nothing.txt is read aloud: no book is written." "$out.err" ||
+    fail "$format, nothing read: $(cat "$out.err")"
+  [ -z "$(ls -A "$out")" ] || fail "$format, nothing read: left $(ls -A "$out")"
+done
 echo "render faults ok"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # quillon-tool render: one file per chapter, an opening file for text before the first heading,
-# subtitles beside each, the summary, and the same bytes whether files are encoded one or two at a
-# time.
+# subtitles beside each, the summary, and the same bytes whether chapters are made one or two at a
+# time (each in a process of its own) or alone; progress on a terminal only.
 #   render_test.sh QUILLON_TOOL WORK_DIR
 set -eu
 tool=$1
@@ -31,8 +31,8 @@ for format in wav flac ogg; do
     fail "summary: $(cat "$work/summary-$format.txt")"
 done
 
-# Encoding two files at a time gives the same bytes (Ogg streams carry a random serial number,
-# so the lossless formats make the comparison).
+# Making two chapters at a time, in two processes, gives the same bytes (Ogg streams carry a random
+# serial number, so the lossless formats make the comparison).
 for format in wav flac; do
   "$tool" render "$work/book.txt" --out "$work/$format-2" --format "$format" --jobs 2 \
     2>/dev/null </dev/null
@@ -47,6 +47,18 @@ start=$(grep -b -o 'CHAPTER 2' "$work/book.txt" | cut -d: -f1)
 [ "$(cd "$work/from2" && ls | tr '\n' ' ')" = \
   "01-chapter-02.vtt 01-chapter-02.wav 02-chapter-12.vtt 02-chapter-12.wav " ] ||
   fail "--start: $(ls "$work/from2")"
+# A chapter made on its own is the same as in the whole book.
+cmp -s "$work/from2/01-chapter-02.wav" "$work/wav-1/03-chapter-02.wav" ||
+  fail "chapter 2 made alone differs from chapter 2 of the whole book"
+cmp -s "$work/from2/02-chapter-12.vtt" "$work/wav-1/04-chapter-12.vtt" ||
+  fail "chapter 12's subtitles made alone differ"
+
+# On a terminal, progress: the chapter being made of how many, and a bar; through a pipe only the
+# summary (above).
+script -qec "'$tool' render '$work/book.txt' --out '$work/tty' --jobs 1" /dev/null \
+  >"$work/tty.txt" </dev/null
+grep -q "chapter [1-4] of 4 \[" "$work/tty.txt" || fail "no progress on a terminal: $(cat "$work/tty.txt")"
+[ "$(wc -l <"$work/summary-wav.txt")" = 1 ] || fail "more than the summary through a pipe"
 
 # Rendering again into a folder removes the chapter files of the earlier rendering (any format,
 # and their subtitles), and nothing else.
@@ -70,4 +82,8 @@ status=0
 [ "$status" = 2 ] || fail "a missing document exited $status"
 grep -q "^Cannot open file .*missing.txt\.$" "$work/err.txt" ||
   fail "missing document: $(cat "$work/err.txt")"
+status=0
+"$tool" render "$work/book.txt" --out "$work/x" --format m4b --words 2>"$work/err.txt" || status=$?
+[ "$status" = 64 ] && grep -qx -- "--words is for --format epub only." "$work/err.txt" ||
+  fail "--words without epub: exit $status, $(cat "$work/err.txt")"
 echo "render ok"
