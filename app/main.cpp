@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     quillon::TfQuillonReaderMain window(logged ? *logged : *voice);
+    QObject::connect(&window, &quillon::TfQuillonReaderMain::Closed, &application,
+                     &QApplication::quit, Qt::QueuedConnection);
     window.show();
     code = QApplication::exec();
   }

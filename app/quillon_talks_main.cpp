@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTextCursor>
 #include <QUrl>
+#include <QWindow>
 #include <chrono>
 #include <exception>
 #include <string_view>
@@ -72,6 +73,9 @@ std::string ProgramPath() {
   return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
 }
 
+// Thrown at a pump point to end a reading whose nested reading ended it (see the header).
+struct ReadingUnwinds {};
+
 }  // namespace
 
 FormColour DrawFormColour(std::mt19937& generator) {
@@ -102,6 +106,8 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
       follow_along_->WordHeard(word);
     }
   });
+  input_hold_->SetUrgent(
+      [this](QObject* receiver, const QEvent& event) { return IsUrgentInput(receiver, event); });
   RunHandler([this] { FormCreate(); });
 }
 
@@ -255,6 +261,9 @@ void TfQuillonReaderMain::RunHandler(const std::function<void()>& handler) {
 
 void TfQuillonReaderMain::ShowError(const std::string& message) {
   const QString text = QString::fromStdString(ErrorMessageText(message));
+  // Input kept during the sentence that failed (a "&Stop", say) is handled once the box has gone,
+  // not dropped as input for a window the box blocks.
+  const InputHold::Deferring deferring(*input_hold_);
   if (options_.show_error) {
     options_.show_error(text);
     return;
@@ -324,13 +333,40 @@ void TfQuillonReaderMain::HandlePendingEvents(bool wait) {
   QCoreApplication::processEvents(wait && !kept
                                       ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
                                       : QEventLoop::AllEvents);
+  if (close_requested_ || unwinding_) {
+    throw ReadingUnwinds{};
+  }
+}
+
+bool TfQuillonReaderMain::IsUrgentInput(QObject* receiver, const QEvent& event) const {
+  // A request to close this window, from the window system or the program.
+  if (event.type() == QEvent::Close) {
+    return receiver == this || receiver == windowHandle();
+  }
+  // A press of "&Close": its mnemonic, or the mouse on it.
+  if (event.type() == QEvent::Shortcut) {
+    return receiver == btnClose;
+  }
+  if (event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonRelease ||
+      event.type() == QEvent::MouseButtonDblClick) {
+    if (receiver == btnClose) {
+      return true;
+    }
+    if (receiver == windowHandle()) {
+      const QPointF at = static_cast<const QMouseEvent&>(event).position();
+      return childAt(at.toPoint()) == btnClose;
+    }
+  }
+  return false;
 }
 
 void TfQuillonReaderMain::btnReadClick() {
   // A window that is closing starts no reading: it would clear the stop flag its close raised.
-  if (close_requested_) {
+  if (close_requested_ || unwind_error_ || reading_depth_ >= kMostReadingsAtOnce) {
     return;
   }
+  // A press after a "&Stop" that ended a nested reading starts a reading again.
+  unwinding_ = false;
   ++reading_depth_;
   struct Leave {
     int& depth;
@@ -354,8 +390,28 @@ void TfQuillonReaderMain::btnReadClick() {
   options.on_sentence_spoken = [&follow](const SpokenSentence& sentence) {
     follow.SentenceSpoken(sentence);
   };
-  RunReadingLoop(
-      *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
+  const bool nested = reading_depth_ > 1;
+  try {
+    RunReadingLoop(
+        *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
+  } catch (const ReadingUnwinds&) {
+    if (!nested) {
+      unwinding_ = false;
+      if (unwind_error_) {
+        std::rethrow_exception(std::exchange(unwind_error_, nullptr));
+      }
+    }
+    return;
+  } catch (...) {
+    if (!nested) {
+      throw;
+    }
+    unwind_error_ = std::current_exception();
+    unwinding_ = true;
+    return;
+  }
+  // Stopped, not at the end of the text: the readings this one ran in end as well.
+  unwinding_ = nested && state_.StopRequested;
 }
 
 void TfQuillonReaderMain::btnStopClick() {
@@ -441,15 +497,18 @@ void TfQuillonReaderMain::changeEvent(QEvent* event) {
 }
 
 void TfQuillonReaderMain::closeEvent(QCloseEvent* event) {
-  // During a reading the window stays until the reading has ended: the close stops it, and every
-  // reading nested in it, at their next stop test.
+  // During a reading the window goes at once and the sentence being spoken is cut short; every
+  // reading ends at its next pump point or stop test, and then the window closes.
   if (reading_depth_ > 0) {
     close_requested_ = true;
     RequestStop(state_);
+    threaded_voice_->Interrupt();
+    hide();
     event->ignore();
     return;
   }
   event->accept();
+  emit Closed();
 }
 
 }  // namespace quillon

@@ -4,9 +4,15 @@
 // Every handler runs through RunHandler: an error that leaves a handler is shown in a message box
 // with an error icon and the program goes on. "&Read" runs the reading loop inside its handler and
 // lets the other handlers run nested at the loop's pump points. Input that arrives while a
-// sentence is spoken is kept (app/input_hold.h) and handled at the next pump point. Closing the
-// window during a reading stops it, as "&Stop" does, and the window closes once the last reading
-// has ended.
+// sentence is spoken is kept (app/input_hold.h) and handled at the next pump point.
+//
+// Readings nest: a "&Read" pressed during a reading starts one inside it, up to
+// kMostReadingsAtOnce; presses beyond that are dropped. When a nested reading ends because the
+// stop flag is set, or with an error, or the window is closing, the readings it ran in end too at
+// the pump point it returned to, without speaking another sentence; the error is shown once, when
+// the outermost reading has ended. Closing the window during a reading is not kept for later: the
+// window disappears at once, the sentence being spoken is cut short, every reading ends, and the
+// window closes.
 #pragma once
 
 #include <QFrame>
@@ -15,6 +21,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QWidget>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <random>
@@ -36,6 +43,8 @@ inline constexpr const char* kPrintTitle = "the Blithe Wanderings of Quillon Fen
 inline constexpr const char* kEmailLink = "mailto:author@quillonfenwright.net";
 inline constexpr const char* kDownloadLink = "https://quillonfenwright.net/novels";
 inline constexpr const char* kLinksHint = "You must be online for these links to work";
+// The reading and the readings nested in it, at most.
+inline constexpr int kMostReadingsAtOnce = 8;
 
 // The client area in design pixels (96 dots per inch); the window's outer size is 780 x 600.
 inline constexpr int kClientWidth = 772;
@@ -108,6 +117,11 @@ class TfQuillonReaderMain : public QWidget {
   // Runs a handler; an error that leaves it is shown and the handler is abandoned.
   void RunHandler(const std::function<void()>& handler);
 
+ signals:
+  // The window has closed. One closed during a reading was hidden at once, and the application
+  // does not end by itself when a hidden window closes: whoever runs it ends it here.
+  void Closed();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -120,6 +134,7 @@ class TfQuillonReaderMain : public QWidget {
   int Scaled(int pixels) const;
 
   void HandlePendingEvents(bool wait);
+  bool IsUrgentInput(QObject* receiver, const QEvent& event) const;
 
   std::unique_ptr<InputHold> input_hold_;          // before the voice that holds it
   std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
@@ -132,6 +147,9 @@ class TfQuillonReaderMain : public QWidget {
   int reading_depth_ = 0;
   FollowAlong* follow_along_ = nullptr;  // the innermost reading's, while one runs
   bool close_requested_ = false;
+  // The readings still running end at their next pump point; the error that began it, if any.
+  bool unwinding_ = false;
+  std::exception_ptr unwind_error_;
 };
 
 }  // namespace quillon

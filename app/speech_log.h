@@ -27,6 +27,7 @@ class LoggedVoice final : public SpeechVoice {
   void SetWordListener(WordListener listener) override {
     inner_.SetWordListener(std::move(listener));
   }
+  void Interrupt() override { inner_.Interrupt(); }
 
  private:
   void Note(const char* what);

@@ -184,6 +184,16 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
     std::uint64_t last_read = 0;
     Clock::time_point moved = Clock::now();
     for (;;) {
+      if (interrupted_.load()) {
+        // Cut short: the synthesis stops, and closing the stream silences what the server holds.
+        playback.Stop();
+        if (synthesis.valid()) {
+          synthesis.wait();
+        }
+        stream_.reset();
+        interrupted_.store(false);
+        return;
+      }
       if (!synthesized &&
           synthesis.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
         synthesized = true;
@@ -229,8 +239,10 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
       synthesis.wait();
     }
     stream_.reset();
+    interrupted_.store(false);
     throw;
   }
+  interrupted_.store(false);  // one that came as the text ended ends no later text
 }
 
 }  // namespace quillon

@@ -10,9 +10,10 @@
 // Words are reported when their first sample is played, on the thread that called Speak, with the
 // moment taken from the stream's timing. Without a sound server, when it goes away or stops
 // answering for a few seconds, Speak throws "No audio output: ..." and the next Speak connects
-// again.
+// again. Interrupt closes the stream, which silences it at once; the next Speak opens it anew.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -37,6 +38,7 @@ class PulseSpeechVoice : public SpeechVoice {
   PulseSpeechVoice& operator=(const PulseSpeechVoice&) = delete;
 
   void Speak(std::u16string_view text, unsigned flags) override;
+  void Interrupt() override { interrupted_.store(true); }
 
   // Opens the playback stream if it is not open; throws "No audio output: ...".
   void Connect();
@@ -52,6 +54,7 @@ class PulseSpeechVoice : public SpeechVoice {
   PulseVoiceSettings settings_;
   std::unique_ptr<PulseStream> stream_;
   std::chrono::nanoseconds first_sample_latency_{0};
+  std::atomic<bool> interrupted_ = false;  // cleared when the Speak it ended returns
 };
 
 }  // namespace quillon

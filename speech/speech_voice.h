@@ -49,6 +49,12 @@ class SpeechVoice {
   // Replaces the word subscriber; an empty one unsubscribes. Not while Speak runs.
   virtual void SetWordListener(WordListener listener) { word_listener_ = std::move(listener); }
 
+  // From any thread, while Speak runs on another: ends the text being heard at once. The sound
+  // stops and Speak returns soon without an error, as if the text had ended there; words not yet
+  // heard are not reported. A call while no Speak runs may end the next one. Voices that cannot
+  // cut a text short finish it.
+  virtual void Interrupt() {}
+
  protected:
   bool HasWordListener() const { return static_cast<bool>(word_listener_); }
   void ReportWord(const HeardWord& word) const {

@@ -265,7 +265,7 @@ TEST_F(ReadingWindowTest, PrintingDuringAReadingPrintsEveryPageAndTheReadingGoes
   }
 }
 
-TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
+TEST_F(ReadingWindowTest, ClosingDuringAReadingHidesTheWindowAtOnceAndCutsTheSentenceShort) {
   enum class Close { CloseBox, Button, Mnemonic };
   for (const Close how : {Close::CloseBox, Close::Button, Close::Mnemonic}) {
     SCOPED_TRACE(static_cast<int>(how));
@@ -273,7 +273,8 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
     {
       const auto window = Open("One sentence. Two sentences. Three.\nFour.\n~~~\n\n");
       window->State().CurrentChapter = 6;
-      bool visible_after_close = false;
+      bool visible_after_close = true;
+      int interrupts_after_close = 0;
       voice_.During(0, [&] {
         switch (how) {
           case Close::CloseBox:  // the window manager's close request
@@ -288,13 +289,16 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
             break;
         }
         visible_after_close = window->isVisible();
+        interrupts_after_close = voice_.Interrupts();
       });
       Read(*window);
-      EXPECT_TRUE(visible_after_close);
-      EXPECT_EQ(voice_.Spoken().size(), 2u);  // the sentence being spoken and one more
+      // Handled while the sentence was spoken, not kept for the next pump point.
+      EXPECT_FALSE(visible_after_close);
+      EXPECT_EQ(interrupts_after_close, 1);
+      EXPECT_EQ(voice_.Spoken().size(), 1u);  // nothing after the sentence it cut short
       EXPECT_TRUE(window->State().StopRequested);
-      // The close waits for nothing else once the reading has ended.
-      EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+      EXPECT_TRUE(
+          QTest::qWaitFor([&] { return window->isHidden() && !window->CloseRequested(); }, 5000));
     }
     // The window's end stored the reading state.
     const SettingsFile file(settings_path_);
@@ -303,27 +307,97 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
   }
 }
 
-TEST_F(ReadingWindowTest, ClosingDuringANestedReadingEndsBothReadings) {
-  const auto window = Open(
-      "Outer first. Outer second. Outer third.\n"
-      "Nested one. Nested two. Nested three.\n"
-      "~~~\n\n");
-  voice_.During(0, [&] { Press(window->btnRead, Input::MouseClick); });
-  voice_.During(1, [&] { Press(window->btnClose, Input::MouseClick); });
-  // A "&Read" that comes after the close starts no reading of its own.
-  voice_.During(2, [&] { Press(window->btnRead, Input::Mnemonic); });
+TEST_F(ReadingWindowTest, ClosingDuringNestedReadingsEndsThemAllWithoutAnotherSentence) {
+  // Closed while the nested reading speaks, and while it is between sentences (its pump point).
+  for (const std::size_t close_during : {1u, 2u}) {
+    SCOPED_TRACE(close_during);
+    voice_.Reset();
+    const auto window = Open(
+        "Outer first. Outer second. Outer third.\n"
+        "Nested one. Nested two. Nested three.\n"
+        "~~~\n\n");
+    voice_.During(0, [&] { Press(window->btnRead, Input::MouseClick); });
+    voice_.During(close_during, [&] {
+      if (close_during == 1) {
+        Press(window->btnClose, Input::MouseClick);
+      } else {
+        QueueClick(window->btnClose);  // arrives with the next pump point
+      }
+      // A "&Read" that comes after the close starts no reading of its own.
+      Press(window->btnRead, Input::Mnemonic);
+    });
+    Read(*window);
+    const std::vector<std::string> plain = Plain(voice_.Spoken());
+    // Outer first; the nested reading from the caret (the second line) until the close; the outer
+    // reading does not speak the sentence it had begun.
+    ASSERT_EQ(plain.size(), close_during + 1);
+    EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
+    EXPECT_NE(plain[1].find("Nested one."), std::string::npos);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    EXPECT_TRUE(errors_.isEmpty());
+  }
+}
+
+TEST_F(ReadingWindowTest, ReadPressesNestBoundedlyAndOneStopOrErrorEndsEveryReading) {
+  std::string novel;
+  for (int i = 0; i < 40; ++i) {
+    novel += "Line " + std::to_string(i) + " first. Line " + std::to_string(i) + " second.\n";
+  }
+  novel += "~~~\n\n";
+  enum class End { Stop, Error };
+  for (const End end : {End::Stop, End::Error}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    voice_.Reset();
+    errors_.clear();
+    const auto window = Open(novel);
+    int deepest = 0;
+    // Held Alt+R: a hundred presses during the first sentence.
+    voice_.During(0, [&] {
+      for (int i = 0; i < 100; ++i) {
+        Press(window->btnRead, i % 2 == 0 ? Input::Mnemonic : Input::MouseClick);
+      }
+    });
+    voice_.During(1, [&] {
+      deepest = window->ReadingDepth();
+      if (end == End::Stop) {
+        Press(window->btnStop, Input::MouseClick);
+      }
+    });
+    if (end == End::Error) {
+      voice_.FailAt(2, "No audio output: the sound server went away");
+    }
+    Read(*window);
+    EXPECT_EQ(deepest, kMostReadingsAtOnce);
+    // The sentence being spoken at the Stop and one more; or only what came before the failure.
+    EXPECT_EQ(voice_.Spoken().size(), end == End::Stop ? 3u : 2u);
+    EXPECT_EQ(errors_.size(), end == End::Error ? 1 : 0) << errors_.join("|").toStdString();
+    // The window goes on: the next "&Read" reads again.
+    voice_.Reset();
+    voice_.During(0, [&] { Press(window->btnStop, Input::MouseClick); });
+    Read(*window);
+    EXPECT_EQ(voice_.Spoken().size(), 2u);
+  }
+}
+
+TEST_F(ReadingWindowTest, InputKeptDuringAFailedSentenceIsHandledAfterTheErrorIsShown) {
+  ReaderWindowOptions options;
+  options.settings_path = settings_path_;
+  bool stopped_while_shown = true;
+  TfQuillonReaderMain* shown_over = nullptr;
+  options.show_error = [&](const QString& text) {
+    errors_.push_back(text);
+    // A message box runs an event loop of its own meanwhile.
+    QApplication::processEvents();
+    stopped_while_shown = shown_over->State().StopRequested;
+  };
+  const auto window = OpenReader(voice_, dir_, "One. Two. Three.\n~~~\n\n", errors_, options);
+  shown_over = window.get();
+  voice_.During(0, [&] { Press(window->btnStop, Input::MouseClick); });
+  voice_.FailAt(0, "No audio output: the sound server stopped answering");
   Read(*window);
-  const std::vector<std::string> plain = Plain(voice_.Spoken());
-  // Outer first; the nested reading from the caret (the second line) speaks one more sentence
-  // after the close and stops; the outer one goes on from the pump point the nested reading ran
-  // in, speaks the sentence it had begun, and stops at its next stop test.
-  ASSERT_EQ(plain.size(), 4u);
-  EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
-  EXPECT_NE(plain[1].find("Nested one."), std::string::npos);
-  EXPECT_NE(plain[2].find("Nested two."), std::string::npos);
-  EXPECT_NE(plain[3].find("Outer second."), std::string::npos);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
-  EXPECT_TRUE(errors_.isEmpty());
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_FALSE(stopped_while_shown);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->State().StopRequested; }, 5000));
 }
 
 TEST_F(ReadingWindowTest, AFailingVoiceEndsTheReadingWithItsMessage) {
