@@ -10,6 +10,8 @@
 # 3. 20 runs of "&Go To Bookmark", "&Read", "&Stop", "&Close" with no other input end by themselves.
 # 4. A one-line document of 300 KB: "&Stop" takes effect after the sentence being spoken and one
 #    more.
+# 5. Alt+R held for 10,000 presses during a reading, then "&Stop": no crash, memory bounded, and
+#    the sound ends as after any Stop.
 # The sound comes from the sink's monitor (SOUND_WATCH says when it starts and ends); when each
 # sentence started and ended, from the program's own note of it (QUILLON_SPEECH_LOG). Moments are
 # drawn from a fixed seed. Figures are printed as "figure:" lines. Every wait is bounded.
@@ -47,7 +49,7 @@ fail() {
 [ -n "${PULSE_SERVER:-}" ] || fail "no sound server: run with the pipewire_server fixture"
 [ -s "$novel" ] || fail "no novel at $novel"
 now_ms() { date +%s%3N; }
-parts=" ${QUILLON_INPUT_PARTS:-1 2 3 4} "
+parts=" ${QUILLON_INPUT_PARTS:-1 2 3 4 5} "
 part() { [[ $parts == *" $1 "* ]]; }
 
 mkdir -p "$work/prog" "$work/novel" "$work/short" "$work/long" "$work/runtime"
@@ -286,5 +288,29 @@ code=0
 wait "$reader_pid" || code=$?
 reader_pid=""
 [ "$code" = 0 ] || fail "long line: exit code $code"
+fi
+# 5. Alt+R held: 10,000 presses during a reading, then "&Stop": the program lives, its memory stays
+#    within bounds, and the sound ends within the rest of the sentence being spoken and one more.
+if part 5; then
+[ -n "$reader_pid" ] || start_reader "$work/novel"
+read_until_heard "held Alt+R"
+rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$reader_pid/status"; }
+rss_before=$(rss)
+timeout 5 xdotool windowfocus --sync "$window" || true
+timeout 120 xdotool key --delay 1 --repeat 10000 alt+r || fail "held Alt+R: xdotool did not finish"
+kill -0 "$reader_pid" 2>/dev/null || fail "held Alt+R: the program ended"
+stop_and_check "held Alt+R" mouse
+rss_after=$(rss)
+# Every kept press is an event of a few hundred bytes: far below this bound.
+[ "$rss_after" -le $((rss_before + 65536)) ] ||
+  fail "held Alt+R: memory grew from $rss_before kB to $rss_after kB"
+echo "figure: 10,000 Alt+R presses then Stop: sound end $stop_took ms after the Stop ($stop_allowance)," \
+  "memory $rss_before kB before, $rss_after kB after"
+click close
+wait_for_exit "$reader_pid" 300 || fail "held Alt+R: the program did not end"
+code=0
+wait "$reader_pid" || code=$?
+reader_pid=""
+[ "$code" = 0 ] || fail "held Alt+R: exit code $code"
 fi
 echo "input test: passed"
