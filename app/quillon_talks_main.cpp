@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -13,6 +15,7 @@
 #include <QTextCursor>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <string_view>
@@ -23,6 +26,7 @@
 #include "app/document_view.h"
 #include "app/error_message.h"
 #include "app/file_locations.h"
+#include "app/player_controls.h"
 #include "app/print_document.h"
 #include "app/settings_file.h"
 #include "document/document.h"
@@ -106,6 +110,11 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
       follow_along_->WordHeard(word);
     }
   });
+  player_keys_ =
+      AddPlayerKeys(*this, {[this] { PlayPause(); }, [this] { Play(); }, [this] { Pause(); }});
+  riched->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(riched, &QWidget::customContextMenuRequested, this,
+          [this](QPoint pos) { ShowViewMenu(pos); });
   input_hold_->SetUrgent(
       [this](QObject* receiver, const QEvent& event) { return IsUrgentInput(receiver, event); });
   RunHandler([this] { FormCreate(); });
@@ -343,25 +352,86 @@ bool TfQuillonReaderMain::IsUrgentInput(QObject* receiver, const QEvent& event) 
   if (event.type() == QEvent::Close) {
     return receiver == this || receiver == windowHandle();
   }
-  // A press of "&Close": its mnemonic, or the mouse on it.
-  if (event.type() == QEvent::Shortcut) {
-    return receiver == btnClose;
+  // A menu that is open (the view's, with Pause) takes its input at once.
+  if (QApplication::activePopupWidget() != nullptr) {
+    return true;
   }
-  if (event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonRelease ||
-      event.type() == QEvent::MouseButtonDblClick) {
-    if (receiver == btnClose) {
+  // The buttons that do not wait: "&Close"; while paused "&Read" (resumes) and "&Stop" too.
+  const auto urgent_widget = [this](const QWidget* widget) {
+    if (widget == nullptr) {
+      return false;
+    }
+    if (widget == btnClose || (paused_ && (widget == btnRead || widget == btnStop))) {
       return true;
     }
-    if (receiver == windowHandle()) {
-      const QPointF at = static_cast<const QMouseEvent&>(event).position();
-      return childAt(at.toPoint()) == btnClose;
+    return false;
+  };
+  switch (event.type()) {
+    case QEvent::Shortcut:
+      // A mnemonic, or the Pause and play/pause keys.
+      return urgent_widget(qobject_cast<const QWidget*>(receiver)) ||
+             std::find(player_keys_.begin(), player_keys_.end(), receiver) != player_keys_.end();
+    case QEvent::ContextMenu:
+      return receiver == riched || receiver == riched->viewport();
+    case QEvent::KeyPress:
+      return static_cast<const QKeyEvent&>(event).key() == Qt::Key_Menu && riched->hasFocus();
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+      const auto& mouse = static_cast<const QMouseEvent&>(event);
+      const QWidget* target = qobject_cast<const QWidget*>(receiver);
+      if (receiver == windowHandle()) {
+        target = childAt(mouse.position().toPoint());
+      }
+      // The right button on the view opens its menu.
+      const bool on_view = target != nullptr && (target == riched || riched->isAncestorOf(target));
+      return urgent_widget(target) || (on_view && mouse.button() == Qt::RightButton);
     }
+    default:
+      return false;
   }
-  return false;
+}
+
+void TfQuillonReaderMain::SetPaused(bool paused) {
+  if (paused == paused_ || (paused && reading_depth_ == 0)) {
+    return;
+  }
+  paused_ = paused;
+  threaded_voice_->SetPaused(paused);
+  emit PlaybackChanged();
+}
+
+void TfQuillonReaderMain::Play() {
+  if (paused_) {
+    Resume();
+  } else if (reading_depth_ == 0) {
+    RunHandler([this] { btnReadClick(); });
+  }
+}
+
+void TfQuillonReaderMain::PlayPause() {
+  if (reading_depth_ > 0 && !paused_) {
+    Pause();
+  } else {
+    Play();
+  }
+}
+
+void TfQuillonReaderMain::ShowViewMenu(QPoint pos) {
+  ViewMenuEntries entries;
+  entries.reading = reading_depth_ > 0;
+  entries.paused = paused_;
+  entries.pause_or_resume = [this] { PlayPause(); };
+  // Shown without a loop of its own: a reading goes on while it is open.
+  MakeViewMenu(*riched, pos, entries)->popup(riched->viewport()->mapToGlobal(pos));
 }
 
 void TfQuillonReaderMain::btnReadClick() {
   // A window that is closing starts no reading: it would clear the stop flag its close raised.
+  if (paused_) {  // goes on with the reading held
+    Resume();
+    return;
+  }
   if (close_requested_ || unwind_error_ || reading_depth_ >= kMostReadingsAtOnce) {
     return;
   }
@@ -369,9 +439,17 @@ void TfQuillonReaderMain::btnReadClick() {
   unwinding_ = false;
   ++reading_depth_;
   struct Leave {
-    int& depth;
-    ~Leave() { --depth; }
-  } leave{reading_depth_};
+    TfQuillonReaderMain& window;
+    ~Leave() {
+      if (--window.reading_depth_ == 0) {
+        window.SetPaused(false);  // an error may end a held reading
+        emit window.PlaybackChanged();
+      }
+    }
+  } leave{*this};
+  if (reading_depth_ == 1) {
+    emit PlaybackChanged();
+  }
   // The sentence being spoken and the word being heard are marked in the view while this reading
   // runs, and no longer once it has ended, however it ends.
   FollowAlong follow(*riched, *view_);
@@ -416,6 +494,11 @@ void TfQuillonReaderMain::btnReadClick() {
 
 void TfQuillonReaderMain::btnStopClick() {
   RequestStop(state_);
+  if (paused_) {
+    // The held sentence is not heard to its end: the reading ends at its next stop test.
+    threaded_voice_->Interrupt();
+    SetPaused(false);
+  }
 }
 
 void TfQuillonReaderMain::btnSetBookmarkClick() {
@@ -503,6 +586,7 @@ void TfQuillonReaderMain::closeEvent(QCloseEvent* event) {
     close_requested_ = true;
     RequestStop(state_);
     threaded_voice_->Interrupt();
+    SetPaused(false);
     hide();
     event->ignore();
     return;

@@ -13,12 +13,18 @@
 // the outermost reading has ended. Closing the window during a reading is not kept for later: the
 // window disappears at once, the sentence being spoken is cut short, every reading ends, and the
 // window closes.
+//
+// A reading can be paused (the keyboard's Pause and play/pause keys, the view's context menu): the
+// voice holds still mid-word and the marks with it; for the reading loop the sentence is still
+// being spoken. While paused, "&Read" resumes (it starts no nested reading) and "&Stop" and a close
+// take effect at once: the held sentence is dropped and the reading ends without another.
 #pragma once
 
 #include <QFrame>
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QWidget>
 #include <exception>
@@ -26,6 +32,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "app/follow_along.h"
 #include "app/input_hold.h"
@@ -100,6 +107,14 @@ class TfQuillonReaderMain : public QWidget {
   QColor Colour() const;
   int ReadingDepth() const { return reading_depth_; }
   bool CloseRequested() const { return close_requested_; }
+  bool Paused() const { return paused_; }
+
+  // Playing from outside the buttons: pause or resume a reading; with none, Play and PlayPause
+  // start one as "&Read" does.
+  void Pause() { SetPaused(true); }
+  void Resume() { SetPaused(false); }
+  void Play();
+  void PlayPause();
 
   // Handlers, each run through RunHandler by the control it serves.
   void FormCreate();
@@ -118,6 +133,8 @@ class TfQuillonReaderMain : public QWidget {
   void RunHandler(const std::function<void()>& handler);
 
  signals:
+  // A reading started or ended, or was paused or resumed.
+  void PlaybackChanged();
   // The window has closed. One closed during a reading was hidden at once, and the application
   // does not end by itself when a hidden window closes: whoever runs it ends it here.
   void Closed();
@@ -135,6 +152,8 @@ class TfQuillonReaderMain : public QWidget {
 
   void HandlePendingEvents(bool wait);
   bool IsUrgentInput(QObject* receiver, const QEvent& event) const;
+  void SetPaused(bool paused);
+  void ShowViewMenu(QPoint pos);
 
   std::unique_ptr<InputHold> input_hold_;          // before the voice that holds it
   std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
@@ -148,6 +167,8 @@ class TfQuillonReaderMain : public QWidget {
   FollowAlong* follow_along_ = nullptr;  // the innermost reading's, while one runs
   bool close_requested_ = false;
   // The readings still running end at their next pump point; the error that began it, if any.
+  bool paused_ = false;
+  std::vector<QShortcut*> player_keys_;
   bool unwinding_ = false;
   std::exception_ptr unwind_error_;
 };

@@ -28,6 +28,7 @@ class LoggedVoice final : public SpeechVoice {
     inner_.SetWordListener(std::move(listener));
   }
   void Interrupt() override { inner_.Interrupt(); }
+  void SetPaused(bool paused) override { inner_.SetPaused(paused); }
 
  private:
   void Note(const char* what);

@@ -35,6 +35,8 @@ class ThreadedVoice final : public SpeechVoice {
   void SetWordListener(WordListener listener) override;
   // Ends the sentence being spoken now (the inner voice's Interrupt); nothing when none is.
   void Interrupt() override;
+  // Passed on to the inner voice at once, from the window's thread.
+  void SetPaused(bool paused) override { inner_.SetPaused(paused); }
 
  private:
   void Run();

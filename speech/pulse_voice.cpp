@@ -150,7 +150,26 @@ void PulseSpeechVoice::Connect() {
   stream.latency = settings_.latency;
   stream.answer_timeout = settings_.answer_timeout;
   stream.idle = settings_.idle;
-  stream_ = std::make_unique<PulseStream>(stream);
+  auto opened = std::make_unique<PulseStream>(stream);
+  const std::lock_guard lock(stream_mutex_);
+  opened->SetPaused(paused_.load());
+  stream_ = std::move(opened);
+}
+
+void PulseSpeechVoice::SetPaused(bool paused) {
+  const std::lock_guard lock(stream_mutex_);
+  paused_.store(paused);
+  if (stream_ != nullptr) {
+    stream_->SetPaused(paused);
+  }
+}
+
+void PulseSpeechVoice::DropStream() {
+  std::unique_ptr<PulseStream> dropped;
+  {
+    const std::lock_guard lock(stream_mutex_);
+    dropped = std::move(stream_);
+  }
 }
 
 void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
@@ -190,7 +209,7 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
         if (synthesis.valid()) {
           synthesis.wait();
         }
-        stream_.reset();
+        DropStream();
         interrupted_.store(false);
         return;
       }
@@ -200,7 +219,7 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
         synthesis.get();  // a failed synthesis ends here
       }
       const PulseStream::Playing playing = stream.Position();
-      if (playing.read != last_read) {
+      if (playing.read != last_read || paused_.load()) {
         last_read = playing.read;
         moved = playing.at;
       } else if (playing.at - moved > kStuckAfter) {
@@ -238,7 +257,7 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
     if (synthesis.valid()) {
       synthesis.wait();
     }
-    stream_.reset();
+    DropStream();
     interrupted_.store(false);
     throw;
   }

@@ -55,6 +55,12 @@ class SpeechVoice {
   // cut a text short finish it.
   virtual void Interrupt() {}
 
+  // From any thread: holds the sound still at once, mid-word, and lets it go on from the very next
+  // sample. Speak does not return while its text is held (it is still being spoken) and reports
+  // no word meanwhile; a text begun while held waits too. Interrupt ends a held text as any.
+  // Voices that cannot hold their sound ignore it.
+  virtual void SetPaused(bool /*paused*/) {}
+
  protected:
   bool HasWordListener() const { return static_cast<bool>(word_listener_); }
   void ReportWord(const HeardWord& word) const {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <qpa/qwindowsysteminterface.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPrinter>
 #include <QTest>
 #include <QWindow>
@@ -473,6 +476,107 @@ TEST_F(ReadingWindowTest, ABookmarkSetDuringAReadingRestoresItsLineVoiceAndChapt
   EXPECT_EQ(window->View().SelectionStart(), bookmarked);
   EXPECT_EQ(window->State().CurrentChapter, 7);
   EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(ReadingWindowTest, PauseHoldsTheSentenceAndReadStopAndCloseNeverWaitForIt) {
+  const std::string novel = "One here. Two here. Three here.\nFour here.\n~~~\n\n";
+  enum class Then { Read, Stop, Close };
+  for (const Then then : {Then::Read, Then::Stop, Then::Close}) {
+    SCOPED_TRACE(static_cast<int>(then));
+    voice_.Reset();
+    const auto window = Open(novel);
+    int changes = 0;
+    QObject::connect(window.get(), &TfQuillonReaderMain::PlaybackChanged, [&] { ++changes; });
+    bool paused = false;
+    bool voice_paused = false;
+    bool after_then = true;
+    voice_.During(0, [&] {
+      // The Pause key, handled while the sentence is spoken.
+      QTest::keyClick(window->windowHandle(), Qt::Key_Pause);
+      paused = window->Paused();
+      voice_paused = voice_.Paused();
+      switch (then) {
+        case Then::Read:  // resumes; no nested reading
+          Press(window->btnRead, Input::Mnemonic);
+          break;
+        case Then::Stop:
+          Press(window->btnStop, Input::MouseClick);
+          break;
+        case Then::Close:
+          Press(window->btnClose, Input::MouseClick);
+          break;
+      }
+      after_then = window->Paused() || voice_.Paused();
+    });
+    Read(*window);
+    EXPECT_TRUE(paused);
+    EXPECT_TRUE(voice_paused);
+    EXPECT_FALSE(after_then);
+    if (then == Then::Read) {
+      EXPECT_EQ(voice_.Interrupts(), 0);
+      EXPECT_EQ(voice_.Spoken().size(), 4u);  // the whole text, once
+      EXPECT_EQ(changes, 4);                  // started, paused, resumed, ended
+    } else {
+      // The held sentence is dropped and no other is spoken.
+      EXPECT_EQ(voice_.Interrupts(), 1);
+      EXPECT_EQ(voice_.Spoken().size(), 1u);
+      EXPECT_TRUE(window->State().StopRequested);
+    }
+    if (then == Then::Close) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    }
+    // Pause without a reading does nothing.
+    window->Pause();
+    EXPECT_FALSE(window->Paused());
+  }
+}
+
+TEST_F(ReadingWindowTest, TheViewsContextMenuPausesAndResumesDuringASentence) {
+  const auto window = Open("One here. Two here.\n~~~\n\n");
+  const auto menu_entry = [](bool trigger) -> QString {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) {
+      return QStringLiteral("no menu");
+    }
+    auto* entry = menu->findChild<QAction*>(QStringLiteral("pauseOrResume"));
+    const QString text = entry->isEnabled() ? entry->text() : QStringLiteral("disabled");
+    if (trigger) {
+      entry->trigger();
+    }
+    menu->close();
+    return text;
+  };
+  QString first;
+  QString second;
+  bool paused_by_menu = false;
+  voice_.During(0, [&] {
+    // The right button, through the window as the platform delivers it.
+    QWidget* viewport = window->riched->viewport();
+    const QPoint at = viewport->rect().center();
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      viewport->mapTo(window.get(), at));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    first = menu_entry(true);
+    paused_by_menu = window->Paused();
+    // The keyboard's menu key.
+    QContextMenuEvent again(QContextMenuEvent::Keyboard, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &again);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    second = menu_entry(true);
+  });
+  Read(*window);
+  EXPECT_EQ(first, "&Pause");
+  EXPECT_TRUE(paused_by_menu);
+  EXPECT_EQ(second, "&Resume");
+  EXPECT_FALSE(window->Paused());
+  EXPECT_EQ(voice_.Spoken().size(), 2u);
+  // Without a reading the entry is there but disabled.
+  const QPoint centre = window->riched->viewport()->rect().center();
+  QContextMenuEvent idle(QContextMenuEvent::Mouse, centre,
+                         window->riched->viewport()->mapToGlobal(centre));
+  QApplication::sendEvent(window->riched->viewport(), &idle);
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+  EXPECT_EQ(menu_entry(false), "disabled");
 }
 
 }  // namespace

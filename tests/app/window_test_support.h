@@ -42,6 +42,8 @@ class ScriptedVoice final : public SpeechVoice {
   void Speak(std::u16string_view text, unsigned flags) override;
   void Interrupt() override { ++interrupts_; }
   int Interrupts() const { return interrupts_; }
+  void SetPaused(bool paused) override { paused_ = paused; }
+  bool Paused() const { return paused_; }
 
   void During(std::size_t sentence, std::function<void()> action) {
     actions_[sentence] = std::move(action);
@@ -63,6 +65,7 @@ class ScriptedVoice final : public SpeechVoice {
     after_.clear();
     failures_.clear();
     interrupts_ = 0;
+    paused_ = false;
   }
   std::vector<std::string> Spoken() const {
     const std::lock_guard lock(mutex_);
@@ -82,6 +85,7 @@ class ScriptedVoice final : public SpeechVoice {
   std::map<std::size_t, std::function<void()>> after_;
   std::map<std::size_t, std::string> failures_;
   std::atomic<int> interrupts_ = 0;
+  std::atomic<bool> paused_ = false;
 };
 
 // The reader window on novel (written to dir as novel.txt), with its settings file in dir and its
