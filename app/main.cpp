@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/error_message.h"
+#include "app/mpris_player.h"
 #include "app/quillon_talks_main.h"
 #include "app/speech_log.h"
 #include "speech/pulse_voice.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
     quillon::TfQuillonReaderMain window(logged ? *logged : *voice);
     QObject::connect(&window, &quillon::TfQuillonReaderMain::Closed, &application,
                      &QApplication::quit, Qt::QueuedConnection);
+    // The desktop's media controls; nothing without a session bus.
+    quillon::MprisPlayer mpris(window);
     window.show();
     code = QApplication::exec();
   }

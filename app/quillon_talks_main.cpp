@@ -464,7 +464,13 @@ void TfQuillonReaderMain::btnReadClick() {
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
   options.wait_for_events = [this] { HandlePendingEvents(true); };
-  options.on_line = [&follow](std::string_view) { follow.LineFetched(); };
+  options.on_line = [this, &follow, chapter = state_.CurrentChapter](std::string_view) mutable {
+    follow.LineFetched();
+    if (state_.CurrentChapter != chapter) {  // the media controls show the chapter
+      chapter = state_.CurrentChapter;
+      emit PlaybackChanged();
+    }
+  };
   options.on_sentence_spoken = [&follow](const SpokenSentence& sentence) {
     follow.SentenceSpoken(sentence);
   };

@@ -133,7 +133,7 @@ class TfQuillonReaderMain : public QWidget {
   void RunHandler(const std::function<void()>& handler);
 
  signals:
-  // A reading started or ended, or was paused or resumed.
+  // A reading started or ended, was paused or resumed, or reached another chapter.
   void PlaybackChanged();
   // The window has closed. One closed during a reading was hidden at once, and the application
   // does not end by itself when a hidden window closes: whoever runs it ends it here.
