@@ -29,6 +29,7 @@ class LoggedVoice final : public SpeechVoice {
   }
   void Interrupt() override { inner_.Interrupt(); }
   void SetPaused(bool paused) override { inner_.SetPaused(paused); }
+  void SetSpeed(double speed) override { inner_.SetSpeed(speed); }
 
  private:
   void Note(const char* what);

@@ -37,6 +37,7 @@ class ThreadedVoice final : public SpeechVoice {
   void Interrupt() override;
   // Passed on to the inner voice at once, from the window's thread.
   void SetPaused(bool paused) override { inner_.SetPaused(paused); }
+  void SetSpeed(double speed) override { inner_.SetSpeed(speed); }
 
  private:
   void Run();

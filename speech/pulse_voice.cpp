@@ -176,7 +176,7 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
   const Clock::time_point started = Clock::now();
   first_sample_latency_ = std::chrono::nanoseconds::zero();
   const SpokenMarkup spoken = ReadSpokenText(text, flags);
-  const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup);
+  const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup, Speed());
   Connect();
   PulseStream& stream = *stream_;
   const double rate = stream.SampleRate();

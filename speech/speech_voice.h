@@ -11,6 +11,7 @@
 // Implementations: espeak-ng with live sound or an audio file (speech/), a recorder (tests, tools).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +62,11 @@ class SpeechVoice {
   // Voices that cannot hold their sound ignore it.
   virtual void SetPaused(bool /*paused*/) {}
 
+  // The reading speed of the texts spoken from now on (0.5 to 3 times every profile's own rate;
+  // speech/espeak_input.h); from any thread. A text being spoken keeps its speed.
+  virtual void SetSpeed(double speed) { speed_.store(speed); }
+  double Speed() const { return speed_.load(); }
+
  protected:
   bool HasWordListener() const { return static_cast<bool>(word_listener_); }
   void ReportWord(const HeardWord& word) const {
@@ -71,6 +77,7 @@ class SpeechVoice {
 
  private:
   WordListener word_listener_;
+  std::atomic<double> speed_ = 1.0;
 };
 
 }  // namespace quillon

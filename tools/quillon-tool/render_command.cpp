@@ -97,7 +97,7 @@ class ChapterFilesVoice final : public SpeechVoice {
   void Speak(std::u16string_view text, unsigned flags) override {
     StopSignals::ThrowIfStopRequested();
     const std::string markup = MarkupOfSpokenText(text, flags);
-    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(markup);
+    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(markup, Speed());
     if (!file_open_) {
       if (!files_.empty()) {
         HandOverSubtitles();
@@ -215,6 +215,7 @@ struct RenderOptions {
   std::string format = "wav";
   std::int64_t start = 0;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  double speed = 1.0;
 };
 
 // Whether a file name is one render makes: "NN-opening" or "NN-chapter-NN" (two digits or more,
@@ -293,6 +294,7 @@ int RunRender(const RenderOptions& options) {
   const StopSignals stop_signals;
   const auto started = std::chrono::steady_clock::now();
   ChapterFilesVoice voice(options.out, *format, options.jobs);
+  voice.SetSpeed(options.speed);
   ReaderState state;
   const bool progress = isatty(STDERR_FILENO) == 1;
   const double length = std::max<double>(1.0, static_cast<double>(view.TextLength()));
@@ -367,6 +369,10 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
       ->add_option("--jobs", options->jobs,
                    "Files encoded at the same time (default: one per core)")
       ->check(CLI::Range(1u, 64u));
+  render
+      ->add_option("--speed", options->speed,
+                   "Reading speed, 0.5 to 3 times every profile's own rate (default 1)")
+      ->check(CLI::Range(kSlowestSpeed, kFastestSpeed));
   render->callback([options, &exit_code] { exit_code = RunRender(*options); });
 }
 
