@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/quillon_talks_main.h"
+#include "speech/espeak_input.h"
 
 namespace quillon {
 namespace {
@@ -95,17 +96,30 @@ QVariantMap MprisPlayer::Metadata() const {
 }
 
 double MprisPlayer::Rate() const {
-  return 1.0;
+  return window_.ReadingSpeed();
 }
 
-void MprisPlayer::SetRate(double) {}
+void MprisPlayer::SetRate(double rate) {
+  // A rate of 0 means pause; anything else is brought into the range.
+  TfQuillonReaderMain* window = &window_;
+  QMetaObject::invokeMethod(
+      window,
+      [window, rate] {
+        if (rate <= 0.0) {
+          window->Pause();
+        } else {
+          window->RunHandler([window, rate] { window->SetReadingSpeed(rate); });
+        }
+      },
+      Qt::QueuedConnection);
+}
 
 double MprisPlayer::MinimumRate() const {
-  return 1.0;
+  return kSlowestSpeed;
 }
 
 double MprisPlayer::MaximumRate() const {
-  return 1.0;
+  return kFastestSpeed;
 }
 
 void MprisPlayer::Notify() {

@@ -1,11 +1,15 @@
 #include "app/player_controls.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
 #include <QTextEdit>
 #include <QWidget>
+#include <cmath>
+
+#include "app/reading_speed.h"
 
 namespace quillon {
 
@@ -34,6 +38,17 @@ QMenu* MakeViewMenu(QTextEdit& view, QPoint pos, const ViewMenuEntries& entries)
   pause->setEnabled(entries.reading);
   QObject::connect(pause, &QAction::triggered, menu,
                    [command = entries.pause_or_resume] { command(); });
+  QMenu* speeds = menu->addMenu(QStringLiteral("Reading &speed"));
+  speeds->setObjectName(QStringLiteral("readingSpeed"));
+  auto* group = new QActionGroup(speeds);
+  for (const double speed : kSpeedChoices) {
+    QAction* choice = speeds->addAction(QStringLiteral("%1\u00D7").arg(speed));
+    choice->setCheckable(true);
+    choice->setChecked(std::abs(speed - entries.speed) < 0.001);
+    choice->setActionGroup(group);
+    QObject::connect(choice, &QAction::triggered, menu,
+                     [command = entries.choose_speed, speed] { command(speed); });
+  }
   return menu;
 }
 

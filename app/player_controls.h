@@ -30,10 +30,12 @@ struct ViewMenuEntries {
   bool reading = false;  // a reading runs
   bool paused = false;   // and is held
   std::function<void()> pause_or_resume;
+  double speed = 1.0;  // the reading speed now, checked among the choices
+  std::function<void(double)> choose_speed;
 };
 
-// The view's standard menu at pos (its coordinates) with "&Pause" or "&Resume" added; shown by the
-// caller, deleted when it closes.
+// The view's standard menu at pos (its coordinates) with "&Pause" or "&Resume" and a "Reading
+// &speed" submenu (0.5x to 3x) added; shown by the caller, deleted when it closes.
 QMenu* MakeViewMenu(QTextEdit& view, QPoint pos, const ViewMenuEntries& entries);
 
 }  // namespace quillon

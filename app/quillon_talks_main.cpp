@@ -28,9 +28,11 @@
 #include "app/file_locations.h"
 #include "app/player_controls.h"
 #include "app/print_document.h"
+#include "app/reading_speed.h"
 #include "app/settings_file.h"
 #include "document/document.h"
 #include "reading/reading_loop.h"
+#include "speech/espeak_input.h"
 
 namespace quillon {
 namespace {
@@ -118,6 +120,10 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
   input_hold_->SetUrgent(
       [this](QObject* receiver, const QEvent& event) { return IsUrgentInput(receiver, event); });
   RunHandler([this] { FormCreate(); });
+  RunHandler([this] {
+    speed_ = LoadReadingSpeed(settings_path_);
+    threaded_voice_->SetSpeed(speed_);
+  });
 }
 
 TfQuillonReaderMain::~TfQuillonReaderMain() {
@@ -417,11 +423,26 @@ void TfQuillonReaderMain::PlayPause() {
   }
 }
 
+void TfQuillonReaderMain::SetReadingSpeed(double speed) {
+  speed = std::clamp(speed, kSlowestSpeed, kFastestSpeed);
+  if (speed == speed_) {
+    return;
+  }
+  speed_ = speed;
+  threaded_voice_->SetSpeed(speed);
+  emit PlaybackChanged();
+  StoreReadingSpeed(settings_path_, speed);
+}
+
 void TfQuillonReaderMain::ShowViewMenu(QPoint pos) {
   ViewMenuEntries entries;
   entries.reading = reading_depth_ > 0;
   entries.paused = paused_;
   entries.pause_or_resume = [this] { PlayPause(); };
+  entries.speed = speed_;
+  entries.choose_speed = [this](double speed) {
+    RunHandler([this, speed] { SetReadingSpeed(speed); });
+  };
   // Shown without a loop of its own: a reading goes on while it is open.
   MakeViewMenu(*riched, pos, entries)->popup(riched->viewport()->mapToGlobal(pos));
 }

@@ -116,6 +116,11 @@ class TfQuillonReaderMain : public QWidget {
   void Play();
   void PlayPause();
 
+  // The reading speed, 0.5 to 3 times every profile's own rate; a new one is stored in the
+  // settings file and takes effect from the next sentence.
+  double ReadingSpeed() const { return speed_; }
+  void SetReadingSpeed(double speed);
+
   // Handlers, each run through RunHandler by the control it serves.
   void FormCreate();
   void FormDestroy();
@@ -133,7 +138,8 @@ class TfQuillonReaderMain : public QWidget {
   void RunHandler(const std::function<void()>& handler);
 
  signals:
-  // A reading started or ended, was paused or resumed, or reached another chapter.
+  // A reading started or ended, was paused or resumed, reached another chapter, or the reading
+  // speed changed.
   void PlaybackChanged();
   // The window has closed. One closed during a reading was hidden at once, and the application
   // does not end by itself when a hidden window closes: whoever runs it ends it here.
@@ -168,6 +174,7 @@ class TfQuillonReaderMain : public QWidget {
   bool close_requested_ = false;
   // The readings still running end at their next pump point; the error that began it, if any.
   bool paused_ = false;
+  double speed_ = 1.0;
   std::vector<QShortcut*> player_keys_;
   bool unwinding_ = false;
   std::exception_ptr unwind_error_;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/quillon_talks_main.h"
+#include "app/reading_speed.h"
 #include "app/settings_file.h"
 #include "document/document.h"
 #include "reading/memory_view.h"
@@ -577,6 +578,58 @@ TEST_F(ReadingWindowTest, TheViewsContextMenuPausesAndResumesDuringASentence) {
   QApplication::sendEvent(window->riched->viewport(), &idle);
   EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
   EXPECT_EQ(menu_entry(false), "disabled");
+}
+
+TEST_F(ReadingWindowTest, TheReadingSpeedIsChosenFromTheMenuAndKeptInTheSettings) {
+  // What the file holds, read as a factor; a file without the key is 1x.
+  const struct {
+    const char* stored;
+    double speed;
+  } cases[] = {{nullptr, 1.0}, {"150", 1.5}, {"20", 0.5}, {"999", 3.0}, {"fast", 1.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored == nullptr ? "none" : c.stored);
+    std::remove(settings_path_.c_str());
+    dir_.Write("reader.INI",
+               std::string("[Metrics]\r\nLeft=5\r\n") +
+                   (c.stored ? std::string("ReadingSpeed=") + c.stored + "\r\n" : std::string()));
+    EXPECT_DOUBLE_EQ(LoadReadingSpeed(settings_path_), c.speed);
+  }
+  std::remove(settings_path_.c_str());
+  {
+    const auto window = Open("One here. Two here.\n~~~\n\n");
+    EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 1.0);
+    EXPECT_FALSE(SettingsFile(settings_path_).ReadString("Metrics", "ReadingSpeed").has_value());
+    // The menu's "2x", during a sentence: the voice takes it for the next sentence.
+    double speed_in_second = 0;
+    voice_.During(0, [&] {
+      QWidget* viewport = window->riched->viewport();
+      const QPoint at = viewport->rect().center();
+      QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+      QApplication::sendEvent(viewport, &event);
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      auto* speeds = menu->findChild<QMenu*>(QStringLiteral("readingSpeed"));
+      ASSERT_NE(speeds, nullptr);
+      for (QAction* choice : speeds->actions()) {
+        EXPECT_EQ(choice->isChecked(), choice->text() == QStringLiteral("1\u00D7"));
+        if (choice->text() == QStringLiteral("2\u00D7")) {
+          choice->trigger();
+        }
+      }
+      menu->close();
+    });
+    voice_.During(1, [&] { speed_in_second = voice_.Speed(); });
+    Read(*window);
+    EXPECT_DOUBLE_EQ(speed_in_second, 2.0);
+    EXPECT_EQ(SettingsFile(settings_path_).ReadInteger("Metrics", "ReadingSpeed", 0), 200);
+    window->SetReadingSpeed(7.0);  // as a media controller may ask: brought into the range
+    EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 3.0);
+  }
+  voice_.SetSpeed(1.0);
+  const auto window = Open("One here.\n~~~\n\n");
+  EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 3.0);
+  EXPECT_DOUBLE_EQ(voice_.Speed(), 3.0);
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 }  // namespace
