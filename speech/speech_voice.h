@@ -44,6 +44,14 @@ using WordListener = std::function<void(const HeardWord& word)>;
 
 class SpeechVoice {
  public:
+  SpeechVoice() = default;
+  SpeechVoice(const SpeechVoice& other)
+      : word_listener_(other.word_listener_), speed_(other.speed_.load()) {}
+  SpeechVoice& operator=(const SpeechVoice& other) {
+    word_listener_ = other.word_listener_;
+    speed_.store(other.speed_.load());
+    return *this;
+  }
   virtual ~SpeechVoice() = default;
   virtual void Speak(std::u16string_view text, unsigned flags) = 0;
 
