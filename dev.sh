@@ -14,7 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   libespeak-ng-dev espeak-ng espeak-ng-data
   libpulse-dev pulseaudio pulseaudio-utils libsndfile1-dev sox
-  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon dbus-bin playerctl
   qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core fonts-liberation2
   xvfb xauth xdotool xclip poppler-utils
   python3-pyatspi at-spi2-core xdg-utils weston qt6-wayland

@@ -188,11 +188,24 @@ InputHold::Holding::~Holding() {
   }
 }
 
+InputHold::Deferring::~Deferring() {
+  if (--hold_.deferring_ == 0 && hold_.holding_ == 0) {
+    hold_.ScheduleDelivery();
+  }
+}
+
 bool InputHold::eventFilter(QObject* receiver, QEvent* event) {
   if (holding_ == 0) {
     return false;
   }
   const QEvent::Type type = event->type();
+  if (IsUserInput(type) && urgent_ && urgent_(receiver, *event)) {
+    if (type == QEvent::Shortcut && qobject_cast<QAbstractButton*>(receiver) != nullptr) {
+      Send(receiver, event);
+      return true;
+    }
+    return false;
+  }
   if (IsUserInput(type)) {
     // Shortcuts go to whatever registered them (actions among them); all else to windows.
     if (type != QEvent::Shortcut && !receiver->isWidgetType() && !receiver->isWindowType()) {
@@ -222,7 +235,7 @@ bool InputHold::eventFilter(QObject* receiver, QEvent* event) {
 }
 
 void InputHold::Deliver() {
-  while (holding_ == 0 && !kept_.empty()) {
+  while (holding_ == 0 && deferring_ == 0 && !kept_.empty()) {
     Kept next = std::move(kept_.front());
     kept_.pop_front();
     if (next.receiver.isNull() || BlockedByModalWindow(next.receiver.data())) {
@@ -257,7 +270,7 @@ void InputHold::Send(QObject* receiver, QEvent* event) {
 void InputHold::ScheduleDelivery() {
   // Kept input that no pump point delivers (a reading that ended with an error) is delivered by
   // the event loop, once it runs again.
-  if (kept_.empty() || delivery_scheduled_) {
+  if (kept_.empty() || delivery_scheduled_ || deferring_ > 0) {
     return;
   }
   delivery_scheduled_ = true;

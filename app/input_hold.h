@@ -12,12 +12,18 @@
 // kept mnemonic clicks its button at once when delivered (a button's own mnemonic would click it
 // only after a short animation, from a timer), and while holding, the timer of such an animation
 // that is already running is kept like input.
+//
+// Input the window marks as urgent (SetUrgent) is not kept but handled at once: a request to close
+// the window, or to pause, must not wait for the end of a sentence. While a Deferring lives (a
+// message box is open), kept input stays kept, so it is not dropped as input for a blocked window,
+// and it is delivered once the box has gone.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QEvent;
@@ -44,6 +50,23 @@ class InputHold final : public QObject {
     InputHold& hold_;
   };
 
+  // Defers the delivery of kept input for as long as it lives; input is not held meanwhile.
+  class Deferring {
+   public:
+    explicit Deferring(InputHold& hold) : hold_(hold) { ++hold_.deferring_; }
+    ~Deferring();
+    Deferring(const Deferring&) = delete;
+    Deferring& operator=(const Deferring&) = delete;
+
+   private:
+    InputHold& hold_;
+  };
+
+  // Says which input is handled at once even while holding; a mnemonic's shortcut then clicks its
+  // button at once, anything else goes on to its receiver as if nothing held it.
+  using UrgentInput = std::function<bool(QObject* receiver, const QEvent& event)>;
+  void SetUrgent(UrgentInput urgent) { urgent_ = std::move(urgent); }
+
   bool IsHolding() const { return holding_ > 0; }
   std::size_t KeptCount() const { return kept_.size(); }
 
@@ -68,6 +91,8 @@ class InputHold final : public QObject {
 
   std::deque<Kept> kept_;
   int holding_ = 0;
+  int deferring_ = 0;
+  UrgentInput urgent_;
   bool delivery_scheduled_ = false;
 };
 

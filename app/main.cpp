@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "app/error_message.h"
+#include "app/mpris_player.h"
 #include "app/quillon_talks_main.h"
 #include "app/speech_log.h"
 #include "speech/pulse_voice.h"
@@ -77,6 +78,10 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     quillon::TfQuillonReaderMain window(logged ? *logged : *voice);
+    QObject::connect(&window, &quillon::TfQuillonReaderMain::Closed, &application,
+                     &QApplication::quit, Qt::QueuedConnection);
+    // The desktop's media controls; nothing without a session bus.
+    quillon::MprisPlayer mpris(window);
     window.show();
     code = QApplication::exec();
   }

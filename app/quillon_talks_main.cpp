@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -12,6 +14,8 @@
 #include <QStyle>
 #include <QTextCursor>
 #include <QUrl>
+#include <QWindow>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <string_view>
@@ -23,11 +27,14 @@
 #include "app/error_message.h"
 #include "app/file_locations.h"
 #include "app/link_opener.h"
+#include "app/player_controls.h"
 #include "app/print_document.h"
+#include "app/reading_speed.h"
 #include "app/settings_file.h"
 #include "app/window_placement.h"
 #include "document/document.h"
 #include "reading/reading_loop.h"
+#include "speech/espeak_input.h"
 
 namespace quillon {
 namespace {
@@ -82,6 +89,9 @@ std::string ProgramPath() {
   return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
 }
 
+// Thrown at a pump point to end a reading whose nested reading ended it (see the header).
+struct ReadingUnwinds {};
+
 }  // namespace
 
 FormColour DrawFormColour(std::mt19937& generator) {
@@ -110,7 +120,18 @@ TfQuillonReaderMain::TfQuillonReaderMain(SpeechVoice& voice, ReaderWindowOptions
       follow_along_->WordHeard(word);
     }
   });
+  player_keys_ =
+      AddPlayerKeys(*this, {[this] { PlayPause(); }, [this] { Play(); }, [this] { Pause(); }});
+  riched->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(riched, &QWidget::customContextMenuRequested, this,
+          [this](QPoint pos) { ShowViewMenu(pos); });
+  input_hold_->SetUrgent(
+      [this](QObject* receiver, const QEvent& event) { return IsUrgentInput(receiver, event); });
   RunHandler([this] { FormCreate(); });
+  RunHandler([this] {
+    speed_ = LoadReadingSpeed(settings_path_);
+    threaded_voice_->SetSpeed(speed_);
+  });
 }
 
 TfQuillonReaderMain::~TfQuillonReaderMain() {
@@ -316,6 +337,9 @@ void TfQuillonReaderMain::RunHandler(const std::function<void()>& handler) {
 
 void TfQuillonReaderMain::ShowError(const std::string& message) {
   const QString text = QString::fromStdString(ErrorMessageText(message));
+  // Input kept during the sentence that failed (a "&Stop", say) is handled once the box has gone,
+  // not dropped as input for a window the box blocks.
+  const InputHold::Deferring deferring(*input_hold_);
   if (options_.show_error) {
     options_.show_error(text);
     return;
@@ -389,18 +413,129 @@ void TfQuillonReaderMain::HandlePendingEvents(bool wait) {
   QCoreApplication::processEvents(wait && !kept
                                       ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
                                       : QEventLoop::AllEvents);
+  if (close_requested_ || unwinding_) {
+    throw ReadingUnwinds{};
+  }
+}
+
+bool TfQuillonReaderMain::IsUrgentInput(QObject* receiver, const QEvent& event) const {
+  // A request to close this window, from the window system or the program.
+  if (event.type() == QEvent::Close) {
+    return receiver == this || receiver == windowHandle();
+  }
+  // A menu that is open (the view's, with Pause) takes its input at once.
+  if (QApplication::activePopupWidget() != nullptr) {
+    return true;
+  }
+  // The buttons that do not wait: "&Close"; while paused "&Read" (resumes) and "&Stop" too.
+  const auto urgent_widget = [this](const QWidget* widget) {
+    if (widget == nullptr) {
+      return false;
+    }
+    if (widget == btnClose || (paused_ && (widget == btnRead || widget == btnStop))) {
+      return true;
+    }
+    return false;
+  };
+  switch (event.type()) {
+    case QEvent::Shortcut:
+      // A mnemonic, or the Pause and play/pause keys.
+      return urgent_widget(qobject_cast<const QWidget*>(receiver)) ||
+             std::find(player_keys_.begin(), player_keys_.end(), receiver) != player_keys_.end();
+    case QEvent::ContextMenu:
+      return receiver == riched || receiver == riched->viewport();
+    case QEvent::KeyPress:
+      return static_cast<const QKeyEvent&>(event).key() == Qt::Key_Menu && riched->hasFocus();
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+      const auto& mouse = static_cast<const QMouseEvent&>(event);
+      const QWidget* target = qobject_cast<const QWidget*>(receiver);
+      if (receiver == windowHandle()) {
+        target = childAt(mouse.position().toPoint());
+      }
+      // The right button on the view opens its menu.
+      const bool on_view = target != nullptr && (target == riched || riched->isAncestorOf(target));
+      return urgent_widget(target) || (on_view && mouse.button() == Qt::RightButton);
+    }
+    default:
+      return false;
+  }
+}
+
+void TfQuillonReaderMain::SetPaused(bool paused) {
+  if (paused == paused_ || (paused && reading_depth_ == 0)) {
+    return;
+  }
+  paused_ = paused;
+  threaded_voice_->SetPaused(paused);
+  emit PlaybackChanged();
+}
+
+void TfQuillonReaderMain::Play() {
+  if (paused_) {
+    Resume();
+  } else if (reading_depth_ == 0) {
+    RunHandler([this] { btnReadClick(); });
+  }
+}
+
+void TfQuillonReaderMain::PlayPause() {
+  if (reading_depth_ > 0 && !paused_) {
+    Pause();
+  } else {
+    Play();
+  }
+}
+
+void TfQuillonReaderMain::SetReadingSpeed(double speed) {
+  speed = std::clamp(speed, kSlowestSpeed, kFastestSpeed);
+  if (speed == speed_) {
+    return;
+  }
+  speed_ = speed;
+  threaded_voice_->SetSpeed(speed);
+  emit PlaybackChanged();
+  StoreReadingSpeed(settings_path_, speed);
+}
+
+void TfQuillonReaderMain::ShowViewMenu(QPoint pos) {
+  ViewMenuEntries entries;
+  entries.reading = reading_depth_ > 0;
+  entries.paused = paused_;
+  entries.pause_or_resume = [this] { PlayPause(); };
+  entries.speed = speed_;
+  entries.choose_speed = [this](double speed) {
+    RunHandler([this, speed] { SetReadingSpeed(speed); });
+  };
+  // Shown without a loop of its own: a reading goes on while it is open.
+  MakeViewMenu(*riched, pos, entries)->popup(riched->viewport()->mapToGlobal(pos));
 }
 
 void TfQuillonReaderMain::btnReadClick() {
   // A window that is closing starts no reading: it would clear the stop flag its close raised.
-  if (close_requested_) {
+  if (paused_) {  // goes on with the reading held
+    Resume();
     return;
   }
+  if (close_requested_ || unwind_error_ || reading_depth_ >= kMostReadingsAtOnce) {
+    return;
+  }
+  // A press after a "&Stop" that ended a nested reading starts a reading again.
+  unwinding_ = false;
   ++reading_depth_;
   struct Leave {
-    int& depth;
-    ~Leave() { --depth; }
-  } leave{reading_depth_};
+    TfQuillonReaderMain& window;
+    ~Leave() {
+      if (--window.reading_depth_ == 0) {
+        window.SetPaused(false);  // an error may end a held reading
+        emit window.PlaybackChanged();
+      }
+    }
+  } leave{*this};
+  if (reading_depth_ == 1) {
+    emit PlaybackChanged();
+  }
   // The sentence being spoken and the word being heard are marked in the view while this reading
   // runs, and no longer once it has ended, however it ends.
   FollowAlong follow(*riched, *view_);
@@ -415,16 +550,47 @@ void TfQuillonReaderMain::btnReadClick() {
   ReadingOptions options;
   // At the end of a text without the end marker the reading waits for "&Stop" asleep, not spinning.
   options.wait_for_events = [this] { HandlePendingEvents(true); };
-  options.on_line = [&follow](std::string_view) { follow.LineFetched(); };
+  options.on_line = [this, &follow, chapter = state_.CurrentChapter](std::string_view) mutable {
+    follow.LineFetched();
+    if (state_.CurrentChapter != chapter) {  // the media controls show the chapter
+      chapter = state_.CurrentChapter;
+      emit PlaybackChanged();
+    }
+  };
   options.on_sentence_spoken = [&follow](const SpokenSentence& sentence) {
     follow.SentenceSpoken(sentence);
   };
-  RunReadingLoop(
-      *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
+  const bool nested = reading_depth_ > 1;
+  try {
+    RunReadingLoop(
+        *view_, *threaded_voice_, state_, [this] { HandlePendingEvents(false); }, options);
+  } catch (const ReadingUnwinds&) {
+    if (!nested) {
+      unwinding_ = false;
+      if (unwind_error_) {
+        std::rethrow_exception(std::exchange(unwind_error_, nullptr));
+      }
+    }
+    return;
+  } catch (...) {
+    if (!nested) {
+      throw;
+    }
+    unwind_error_ = std::current_exception();
+    unwinding_ = true;
+    return;
+  }
+  // Stopped, not at the end of the text: the readings this one ran in end as well.
+  unwinding_ = nested && state_.StopRequested;
 }
 
 void TfQuillonReaderMain::btnStopClick() {
   RequestStop(state_);
+  if (paused_) {
+    // The held sentence is not heard to its end: the reading ends at its next stop test.
+    threaded_voice_->Interrupt();
+    SetPaused(false);
+  }
 }
 
 void TfQuillonReaderMain::btnSetBookmarkClick() {
@@ -530,15 +696,19 @@ void TfQuillonReaderMain::changeEvent(QEvent* event) {
 }
 
 void TfQuillonReaderMain::closeEvent(QCloseEvent* event) {
-  // During a reading the window stays until the reading has ended: the close stops it, and every
-  // reading nested in it, at their next stop test.
+  // During a reading the window goes at once and the sentence being spoken is cut short; every
+  // reading ends at its next pump point or stop test, and then the window closes.
   if (reading_depth_ > 0) {
     close_requested_ = true;
     RequestStop(state_);
+    threaded_voice_->Interrupt();
+    SetPaused(false);
+    hide();
     event->ignore();
     return;
   }
   event->accept();
+  emit Closed();
 }
 
 }  // namespace quillon

@@ -4,22 +4,36 @@
 // Every handler runs through RunHandler: an error that leaves a handler is shown in a message box
 // with an error icon and the program goes on. "&Read" runs the reading loop inside its handler and
 // lets the other handlers run nested at the loop's pump points. Input that arrives while a
-// sentence is spoken is kept (app/input_hold.h) and handled at the next pump point. Closing the
-// window during a reading stops it, as "&Stop" does, and the window closes once the last reading
-// has ended.
+// sentence is spoken is kept (app/input_hold.h) and handled at the next pump point.
+//
+// Readings nest: a "&Read" pressed during a reading starts one inside it, up to
+// kMostReadingsAtOnce; presses beyond that are dropped. When a nested reading ends because the
+// stop flag is set, or with an error, or the window is closing, the readings it ran in end too at
+// the pump point it returned to, without speaking another sentence; the error is shown once, when
+// the outermost reading has ended. Closing the window during a reading is not kept for later: the
+// window disappears at once, the sentence being spoken is cut short, every reading ends, and the
+// window closes.
+//
+// A reading can be paused (the keyboard's Pause and play/pause keys, the view's context menu): the
+// voice holds still mid-word and the marks with it; for the reading loop the sentence is still
+// being spoken. While paused, "&Read" resumes (it starts no nested reading) and "&Stop" and a close
+// take effect at once: the held sentence is dropped and the reading ends without another.
 #pragma once
 
 #include <QFrame>
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QUrl>
 #include <QWidget>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "app/bookmarks.h"
 #include "app/follow_along.h"
@@ -39,6 +53,8 @@ inline constexpr const char* kPrintTitle = "the Blithe Wanderings of Quillon Fen
 inline constexpr const char* kEmailLink = "mailto:author@quillonfenwright.net";
 inline constexpr const char* kDownloadLink = "https://quillonfenwright.net/novels";
 inline constexpr const char* kLinksHint = "You must be online for these links to work";
+// The reading and the readings nested in it, at most.
+inline constexpr int kMostReadingsAtOnce = 8;
 
 // The client area in design pixels (96 dots per inch); the window's outer size is 780 x 600.
 inline constexpr int kClientWidth = 772;
@@ -97,6 +113,19 @@ class TfQuillonReaderMain : public QWidget {
   QColor Colour() const;
   int ReadingDepth() const { return reading_depth_; }
   bool CloseRequested() const { return close_requested_; }
+  bool Paused() const { return paused_; }
+
+  // Playing from outside the buttons: pause or resume a reading; with none, Play and PlayPause
+  // start one as "&Read" does.
+  void Pause() { SetPaused(true); }
+  void Resume() { SetPaused(false); }
+  void Play();
+  void PlayPause();
+
+  // The reading speed, 0.5 to 3 times every profile's own rate; a new one is stored in the
+  // settings file and takes effect from the next sentence.
+  double ReadingSpeed() const { return speed_; }
+  void SetReadingSpeed(double speed);
 
   // Handlers, each run through RunHandler by the control it serves.
   void FormCreate();
@@ -113,6 +142,14 @@ class TfQuillonReaderMain : public QWidget {
 
   // Runs a handler; an error that leaves it is shown and the handler is abandoned.
   void RunHandler(const std::function<void()>& handler);
+
+ signals:
+  // A reading started or ended, was paused or resumed, reached another chapter, or the reading
+  // speed changed.
+  void PlaybackChanged();
+  // The window has closed. One closed during a reading was hidden at once, and the application
+  // does not end by itself when a hidden window closes: whoever runs it ends it here.
+  void Closed();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -131,6 +168,9 @@ class TfQuillonReaderMain : public QWidget {
   static QList<QRect> AvailableAreas();
 
   void HandlePendingEvents(bool wait);
+  bool IsUrgentInput(QObject* receiver, const QEvent& event) const;
+  void SetPaused(bool paused);
+  void ShowViewMenu(QPoint pos);
 
   std::unique_ptr<InputHold> input_hold_;          // before the voice that holds it
   std::unique_ptr<ThreadedVoice> threaded_voice_;  // speaks through the voice given at creation
@@ -144,6 +184,12 @@ class TfQuillonReaderMain : public QWidget {
   int reading_depth_ = 0;
   FollowAlong* follow_along_ = nullptr;  // the innermost reading's, while one runs
   bool close_requested_ = false;
+  // The readings still running end at their next pump point; the error that began it, if any.
+  bool paused_ = false;
+  double speed_ = 1.0;
+  std::vector<QShortcut*> player_keys_;
+  bool unwinding_ = false;
+  std::exception_ptr unwind_error_;
 };
 
 }  // namespace quillon

@@ -27,6 +27,9 @@ class LoggedVoice final : public SpeechVoice {
   void SetWordListener(WordListener listener) override {
     inner_.SetWordListener(std::move(listener));
   }
+  void Interrupt() override { inner_.Interrupt(); }
+  void SetPaused(bool paused) override { inner_.SetPaused(paused); }
+  void SetSpeed(double speed) override { inner_.SetSpeed(speed); }
 
  private:
   void Note(const char* what);

@@ -55,6 +55,14 @@ void ThreadedVoice::SetWordListener(WordListener listener) {
   });
 }
 
+void ThreadedVoice::Interrupt() {
+  const std::lock_guard lock(mutex_);
+  interrupted_ = true;
+  if (inner_speaking_) {
+    inner_.Interrupt();
+  }
+}
+
 void ThreadedVoice::ReportHeardWords() {
   std::vector<HeardWord> words;
   {
@@ -89,11 +97,21 @@ void ThreadedVoice::Speak(std::u16string_view text, unsigned flags) {
   const std::u16string copy(text);
   {
     const std::lock_guard lock(mutex_);
+    interrupted_ = false;
     job_ = [&] {
-      try {
-        inner_.Speak(copy, flags);
-      } catch (...) {
-        error = std::current_exception();
+      bool speak = false;
+      {
+        const std::lock_guard started(mutex_);
+        speak = inner_speaking_ = !interrupted_;
+      }
+      if (speak) {
+        try {
+          inner_.Speak(copy, flags);
+        } catch (...) {
+          error = std::current_exception();
+        }
+        const std::lock_guard ended(mutex_);
+        inner_speaking_ = false;
       }
       finished.store(true, std::memory_order_release);
       if (dispatcher != nullptr) {

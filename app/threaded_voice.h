@@ -33,6 +33,11 @@ class ThreadedVoice final : public SpeechVoice {
 
   void Speak(std::u16string_view text, unsigned flags) override;
   void SetWordListener(WordListener listener) override;
+  // Ends the sentence being spoken now (the inner voice's Interrupt); nothing when none is.
+  void Interrupt() override;
+  // Passed on to the inner voice at once, from the window's thread.
+  void SetPaused(bool paused) override { inner_.SetPaused(paused); }
+  void SetSpeed(double speed) override { inner_.SetSpeed(speed); }
 
  private:
   void Run();
@@ -45,6 +50,9 @@ class ThreadedVoice final : public SpeechVoice {
   std::function<void()> job_;
   bool quit_ = false;
   bool speaking_ = false;
+  // Guarded by mutex_: the inner voice is in Speak; the sentence handed over was interrupted.
+  bool inner_speaking_ = false;
+  bool interrupted_ = false;
   // Words heard on the speaking thread, not yet reported; the dispatcher to wake for them.
   std::mutex words_mutex_;
   std::vector<HeardWord> heard_;

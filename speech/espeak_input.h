@@ -48,7 +48,13 @@ struct SpeechStep {
 // silences before, between and after utterances become steps, those within one become its marks.
 // espeak-ng reports no mark that stands right after the full stop of a sentence, so a silence
 // there ends the utterance, and the text after it is the next one in the same voice.
-std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup);
+//
+// speed is the reading speed, kSlowestSpeed to kFastestSpeed (clamped): every run's rate is its
+// profile's own times speed, so the characters keep their rates relative to each other, and every
+// silence is its length divided by speed. 1 is the markup as written.
+inline constexpr double kSlowestSpeed = 0.5;
+inline constexpr double kFastestSpeed = 3.0;
+std::vector<SpeechStep> TranslateSpeechMarkup(std::string_view markup, double speed = 1.0);
 
 // The espeak-ng parameters a state maps to (see README, "Voices and speech markup").
 struct EspeakProsody {

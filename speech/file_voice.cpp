@@ -9,8 +9,8 @@ namespace {
 
 // Synthesises a text into sink; the words heard in it are given to the voice's listener once the
 // text is written, in order.
-void SpeakInto(const SampleSink& sink, std::u16string_view text, unsigned flags, bool want_words,
-               const std::function<void(const HeardWord&)>& report) {
+void SpeakInto(const SampleSink& sink, std::u16string_view text, unsigned flags, double speed,
+               bool want_words, const std::function<void(const HeardWord&)>& report) {
   const SpokenMarkup spoken = ReadSpokenText(text, flags);
   std::vector<HeardWord> words;
   WordSink collect;
@@ -19,7 +19,7 @@ void SpeakInto(const SampleSink& sink, std::u16string_view text, unsigned flags,
       words.push_back(spoken.WordAt(source, sample));
     };
   }
-  EspeakSynthesizer::Instance().Render(TranslateSpeechMarkup(spoken.markup), sink, collect);
+  EspeakSynthesizer::Instance().Render(TranslateSpeechMarkup(spoken.markup, speed), sink, collect);
   for (const HeardWord& word : words) {
     report(word);
   }
@@ -32,7 +32,8 @@ SinkSpeechVoice::SinkSpeechVoice(SampleSink sink) : sink_(std::move(sink)) {
 }
 
 void SinkSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
-  SpeakInto(sink_, text, flags, HasWordListener(), [this](const HeardWord& w) { ReportWord(w); });
+  SpeakInto(sink_, text, flags, Speed(), HasWordListener(),
+            [this](const HeardWord& w) { ReportWord(w); });
 }
 
 int SinkSpeechVoice::SampleRate() const {
@@ -44,7 +45,7 @@ FileSpeechVoice::FileSpeechVoice(const std::string& path, AudioFormat format)
 
 void FileSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
   SpeakInto([this](std::span<const std::int16_t> samples) { writer_.Write(samples); }, text, flags,
-            HasWordListener(), [this](const HeardWord& w) { ReportWord(w); });
+            Speed(), HasWordListener(), [this](const HeardWord& w) { ReportWord(w); });
 }
 
 int FileSpeechVoice::SampleRate() const {

@@ -47,6 +47,7 @@ struct PulseStream::State {
   std::uint64_t written = 0;  // samples written to the server, zeros included
   bool primed = false;        // samples were queued since the stream started or paused
   bool corked = false;
+  bool paused = false;  // held still on request: corked, whatever is queued
   Clock::time_point last_queued;
   Clock::time_point last_fed;   // when queued samples were last written
   bool timing_pending = false;  // a timing update was asked for and not answered yet
@@ -303,7 +304,7 @@ std::uint64_t PulseStream::Queue(std::span<const std::int16_t> samples) {
   s.queue.insert(s.queue.end(), samples.begin(), samples.end());
   s.last_queued = Clock::now();
   s.primed = true;
-  if (s.corked) {
+  if (s.corked && !s.paused) {
     pa_operation* op = pa_stream_cork(s.stream, 0, nullptr, nullptr);
     if (op != nullptr) {
       pa_operation_unref(op);
@@ -357,6 +358,31 @@ PulseStream::Playing PulseStream::Position() {
       static_cast<double>(std::max<std::int64_t>(timing->write_index, 0)) / sizeof(std::int16_t);
   played = std::clamp(played, 0.0, std::min(held, static_cast<double>(s.written)));
   return Playing{static_cast<std::uint64_t>(played), now, read};
+}
+
+void PulseStream::SetPaused(bool paused) {
+  State& s = *state_;
+  LoopLock lock(s.loop);
+  if (paused == s.paused || s.stream == nullptr || !s.failure.empty()) {
+    s.paused = paused && s.failure.empty();
+    return;
+  }
+  s.paused = paused;
+  // Resumed, the stream plays what is queued; with nothing queued it pauses again once idle.
+  s.last_fed = Clock::now();
+  const bool cork = paused || !s.primed;
+  if (cork != s.corked) {
+    pa_operation* op = pa_stream_cork(s.stream, cork ? 1 : 0, nullptr, nullptr);
+    if (op != nullptr) {
+      pa_operation_unref(op);
+    }
+    s.corked = cork;
+  }
+}
+
+bool PulseStream::Paused() const {
+  LoopLock lock(state_->loop);
+  return state_->paused;
 }
 
 std::uint64_t PulseStream::Underruns() const {

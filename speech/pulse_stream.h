@@ -6,8 +6,9 @@
 // is played exactly once, in order, on any server. Each sample, queued or zero, has an index in
 // the stream (from 0 at its start), and the stream's timing says which index is being played.
 // After a while with nothing to play the stream pauses (corked), and the next queued sample
-// starts it again. The asynchronous API runs on a thread of its own; every call here may come
-// from any thread.
+// starts it again. SetPaused holds it still on request: the server stops playing it at once, in
+// the middle of a sample run, and plays on from the very next sample when it is released. The
+// asynchronous API runs on a thread of its own; every call here may come from any thread.
 #pragma once
 
 #include <chrono>
@@ -52,6 +53,10 @@ class PulseStream {
     std::uint64_t read = 0;
   };
   Playing Position();
+
+  // Holds the stream still (corked), or lets it go on; queueing goes on meanwhile.
+  void SetPaused(bool paused);
+  bool Paused() const;
 
   int SampleRate() const;
   // How often the server ran out of samples (the machine did not keep up): each time a short gap

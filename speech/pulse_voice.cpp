@@ -150,14 +150,33 @@ void PulseSpeechVoice::Connect() {
   stream.latency = settings_.latency;
   stream.answer_timeout = settings_.answer_timeout;
   stream.idle = settings_.idle;
-  stream_ = std::make_unique<PulseStream>(stream);
+  auto opened = std::make_unique<PulseStream>(stream);
+  const std::lock_guard lock(stream_mutex_);
+  opened->SetPaused(paused_.load());
+  stream_ = std::move(opened);
+}
+
+void PulseSpeechVoice::SetPaused(bool paused) {
+  const std::lock_guard lock(stream_mutex_);
+  paused_.store(paused);
+  if (stream_ != nullptr) {
+    stream_->SetPaused(paused);
+  }
+}
+
+void PulseSpeechVoice::DropStream() {
+  std::unique_ptr<PulseStream> dropped;
+  {
+    const std::lock_guard lock(stream_mutex_);
+    dropped = std::move(stream_);
+  }
 }
 
 void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
   const Clock::time_point started = Clock::now();
   first_sample_latency_ = std::chrono::nanoseconds::zero();
   const SpokenMarkup spoken = ReadSpokenText(text, flags);
-  const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup);
+  const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup, Speed());
   Connect();
   PulseStream& stream = *stream_;
   const double rate = stream.SampleRate();
@@ -184,13 +203,23 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
     std::uint64_t last_read = 0;
     Clock::time_point moved = Clock::now();
     for (;;) {
+      if (interrupted_.load()) {
+        // Cut short: the synthesis stops, and closing the stream silences what the server holds.
+        playback.Stop();
+        if (synthesis.valid()) {
+          synthesis.wait();
+        }
+        DropStream();
+        interrupted_.store(false);
+        return;
+      }
       if (!synthesized &&
           synthesis.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
         synthesized = true;
         synthesis.get();  // a failed synthesis ends here
       }
       const PulseStream::Playing playing = stream.Position();
-      if (playing.read != last_read) {
+      if (playing.read != last_read || paused_.load()) {
         last_read = playing.read;
         moved = playing.at;
       } else if (playing.at - moved > kStuckAfter) {
@@ -228,9 +257,11 @@ void PulseSpeechVoice::Speak(std::u16string_view text, unsigned flags) {
     if (synthesis.valid()) {
       synthesis.wait();
     }
-    stream_.reset();
+    DropStream();
+    interrupted_.store(false);
     throw;
   }
+  interrupted_.store(false);  // one that came as the text ended ends no later text
 }
 
 }  // namespace quillon

@@ -10,11 +10,15 @@
 // Words are reported when their first sample is played, on the thread that called Speak, with the
 // moment taken from the stream's timing. Without a sound server, when it goes away or stops
 // answering for a few seconds, Speak throws "No audio output: ..." and the next Speak connects
-// again.
+// again. SetPaused corks the stream (speech/pulse_stream.h); a held text does not count as a
+// server that stopped playing. Interrupt closes the stream, which silences it at once; the next
+// Speak opens it anew.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 #include "speech/pulse_stream.h"
 #include "speech/speech_voice.h"
@@ -37,6 +41,8 @@ class PulseSpeechVoice : public SpeechVoice {
   PulseSpeechVoice& operator=(const PulseSpeechVoice&) = delete;
 
   void Speak(std::u16string_view text, unsigned flags) override;
+  void Interrupt() override { interrupted_.store(true); }
+  void SetPaused(bool paused) override;
 
   // Opens the playback stream if it is not open; throws "No audio output: ...".
   void Connect();
@@ -49,9 +55,14 @@ class PulseSpeechVoice : public SpeechVoice {
   std::uint64_t Underruns() const { return stream_ ? stream_->Underruns() : 0; }
 
  private:
+  void DropStream();
+
   PulseVoiceSettings settings_;
+  std::mutex stream_mutex_;  // guards stream_ being made or dropped against SetPaused
   std::unique_ptr<PulseStream> stream_;
+  std::atomic<bool> paused_ = false;
   std::chrono::nanoseconds first_sample_latency_{0};
+  std::atomic<bool> interrupted_ = false;  // cleared when the Speak it ended returns
 };
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 // Implementations: espeak-ng with live sound or an audio file (speech/), a recorder (tests, tools).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -43,11 +44,36 @@ using WordListener = std::function<void(const HeardWord& word)>;
 
 class SpeechVoice {
  public:
+  SpeechVoice() = default;
+  SpeechVoice(const SpeechVoice& other)
+      : word_listener_(other.word_listener_), speed_(other.speed_.load()) {}
+  SpeechVoice& operator=(const SpeechVoice& other) {
+    word_listener_ = other.word_listener_;
+    speed_.store(other.speed_.load());
+    return *this;
+  }
   virtual ~SpeechVoice() = default;
   virtual void Speak(std::u16string_view text, unsigned flags) = 0;
 
   // Replaces the word subscriber; an empty one unsubscribes. Not while Speak runs.
   virtual void SetWordListener(WordListener listener) { word_listener_ = std::move(listener); }
+
+  // From any thread, while Speak runs on another: ends the text being heard at once. The sound
+  // stops and Speak returns soon without an error, as if the text had ended there; words not yet
+  // heard are not reported. A call while no Speak runs may end the next one. Voices that cannot
+  // cut a text short finish it.
+  virtual void Interrupt() {}
+
+  // From any thread: holds the sound still at once, mid-word, and lets it go on from the very next
+  // sample. Speak does not return while its text is held (it is still being spoken) and reports
+  // no word meanwhile; a text begun while held waits too. Interrupt ends a held text as any.
+  // Voices that cannot hold their sound ignore it.
+  virtual void SetPaused(bool /*paused*/) {}
+
+  // The reading speed of the texts spoken from now on (0.5 to 3 times every profile's own rate;
+  // speech/espeak_input.h); from any thread. A text being spoken keeps its speed.
+  virtual void SetSpeed(double speed) { speed_.store(speed); }
+  double Speed() const { return speed_.load(); }
 
  protected:
   bool HasWordListener() const { return static_cast<bool>(word_listener_); }
@@ -59,6 +85,7 @@ class SpeechVoice {
 
  private:
   WordListener word_listener_;
+  std::atomic<double> speed_ = 1.0;
 };
 
 }  // namespace quillon

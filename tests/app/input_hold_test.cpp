@@ -233,5 +233,36 @@ TEST_F(InputHoldTest, AHandlerThatHoldsAndDeliversItselfGetsWhatCameAfterItsOwnC
   EXPECT_EQ(log_, (std::vector<std::string>{"one", "two", "text x", "one ends"}));
 }
 
+TEST_F(InputHoldTest, UrgentInputIsHandledAtOnceAndDeferredInputAfterTheBox) {
+  // "&Two" is urgent: its click and its mnemonic go through while holding; "&One" waits.
+  hold_.SetUrgent([this](QObject* receiver, const QEvent& event) {
+    if (event.type() == QEvent::Shortcut) {
+      return receiver == two_;
+    }
+    const bool mouse =
+        event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonRelease;
+    return mouse && (receiver == two_ ||
+                     (receiver == Handle() &&
+                      window_->childAt(
+                          static_cast<const QMouseEvent&>(event).position().toPoint()) == two_));
+  });
+  {
+    const InputHold::Holding holding(hold_);
+    Click(one_);
+    Click(two_);
+    QTest::keyClick(Handle(), Qt::Key_T, Qt::AltModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(log_, (std::vector<std::string>{"two", "two"}));
+  }
+  {
+    // A message box is open: what was kept stays kept while its event loop runs.
+    const InputHold::Deferring deferring(hold_);
+    QTest::qWait(50);
+    EXPECT_EQ(log_.size(), 2u);
+  }
+  EXPECT_TRUE(QTest::qWaitFor([this] { return log_.size() == 3; }, 5000));
+  EXPECT_EQ(log_.back(), "one");
+}
+
 }  // namespace
 }  // namespace quillon

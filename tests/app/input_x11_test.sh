@@ -5,10 +5,13 @@
 # 1. The novel, read with both cores kept busy: 20 times "&Read", then "&Stop" (the mouse and
 #    Alt+S in turn) at a moment 2 to 12 s into the reading; the sound must end within the rest of
 #    the sentence being spoken and one more.
-# 2. "&Close" during a reading ends the program with exit code 0 and its settings file written.
+# 2. "&Close" during a reading, 10 times: the sound ends at once, no sentence begins after it, the
+#    program ends with exit code 0 and its settings file written; figures for both.
 # 3. 20 runs of "&Go To Bookmark", "&Read", "&Stop", "&Close" with no other input end by themselves.
 # 4. A one-line document of 300 KB: "&Stop" takes effect after the sentence being spoken and one
 #    more.
+# 5. Alt+R held for 10,000 presses during a reading, then "&Stop": no crash, memory bounded, and
+#    the sound ends as after any Stop.
 # The sound comes from the sink's monitor (SOUND_WATCH says when it starts and ends); when each
 # sentence started and ended, from the program's own note of it (QUILLON_SPEECH_LOG). Moments are
 # drawn from a fixed seed. Figures are printed as "figure:" lines. Every wait is bounded.
@@ -46,7 +49,7 @@ fail() {
 [ -n "${PULSE_SERVER:-}" ] || fail "no sound server: run with the pipewire_server fixture"
 [ -s "$novel" ] || fail "no novel at $novel"
 now_ms() { date +%s%3N; }
-parts=" ${QUILLON_INPUT_PARTS:-1 2 3 4} "
+parts=" ${QUILLON_INPUT_PARTS:-1 2 3 4 5} "
 part() { [[ $parts == *" $1 "* ]]; }
 
 mkdir -p "$work/prog" "$work/novel" "$work/short" "$work/long" "$work/runtime"
@@ -187,23 +190,54 @@ echo "figure: stop to sound end per trial (trial:input@moment:time(rest of the s
   "one, ms)): ${figures[*]}"
 fi
 
-# 2. "&Close" during a reading.
+# 2. "&Close" during a reading, 10 times at a moment 1 to 9 s into it: the window goes at once,
+#    the sound ends, no sentence begins after the Close, and the program ends with exit code 0 and
+#    its settings written.
 if part 2; then
-[ -n "$reader_pid" ] || start_reader "$work/novel"
-rm -f "$settings"
-read_until_heard "close"
-sleep 2
-close_at=$(now_ms)
-click close
-wait_for_exit "$reader_pid" 600 || fail "close during a reading: the program did not end"
-closed_at=$(now_ms)
-code=0
-wait "$reader_pid" || code=$?
-reader_pid=""
-[ "$code" = 0 ] || fail "close during a reading: exit code $code"
-tr -d '\r' <"$settings" | grep -q '^LastChapter=' || fail "close during a reading: no reading state"
-tr -d '\r' <"$settings" | grep -q '^Left=' || fail "close during a reading: no position"
-echo "figure: close to exit during a reading: $((closed_at - close_at)) ms"
+if [ -n "$reader_pid" ]; then
+  click close
+  wait_for_exit "$reader_pid" 300 || fail "the program from before did not end"
+  reader_pid=""
+fi
+RANDOM=24
+silences=()
+exits=()
+for trial in $(seq 1 10); do
+  start_reader "$work/novel"
+  rm -f "$settings"
+  read_until_heard "close $trial"
+  moment=$((1000 + RANDOM % 8001))
+  until [ $(($(now_ms) - read_started)) -ge "$moment" ]; do
+    sleep 0.02
+  done
+  sounds=$(lines "$sound_log")
+  close_at=$(now_ms)
+  click close
+  for ((i = 0; i < 6000; i++)); do # 60 s, looked at every 10 ms
+    kill -0 "$reader_pid" 2>/dev/null || break
+    sleep 0.01
+  done
+  closed_at=$(now_ms)
+  kill -0 "$reader_pid" 2>/dev/null && fail "close $trial: the program did not end"
+  code=0
+  wait "$reader_pid" || code=$?
+  reader_pid=""
+  [ "$code" = 0 ] || fail "close $trial: exit code $code"
+  quiet_at=$(wait_for_line 100 "$sound_log" "$sounds" quiet) || fail "close $trial: the sound went on"
+  began=$(awk -v t=$((close_at + 200)) '$1 == "speak" && $2 > t' "$speech_log" | wc -l)
+  [ "$began" = 0 ] || fail "close $trial: $began sentences began after the Close"
+  tr -d '\r' <"$settings" | grep -q '^LastChapter=' || fail "close $trial: no reading state"
+  tr -d '\r' <"$settings" | grep -q '^Left=' || fail "close $trial: no position"
+  # Sound that had ended before the Close (a pause between sentences) counts as silent at once.
+  silence=$((quiet_at - close_at))
+  [ "$silence" -lt 0 ] && silence=0
+  silences+=("$silence")
+  exits+=("$((closed_at - close_at))")
+done
+median_and_worst() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
+  printf "median %d ms, worst %d ms", (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2), v[NR] }'; }
+echo "figure: close to silence over 10 closes: $(median_and_worst "${silences[@]}") (${silences[*]})"
+echo "figure: close to exit over 10 closes: $(median_and_worst "${exits[@]}") (${exits[*]})"
 fi
 
 # 3. Go To Bookmark, Read, Stop, Close, 20 times: each program ends by itself.
@@ -254,5 +288,29 @@ code=0
 wait "$reader_pid" || code=$?
 reader_pid=""
 [ "$code" = 0 ] || fail "long line: exit code $code"
+fi
+# 5. Alt+R held: 10,000 presses during a reading, then "&Stop": the program lives, its memory stays
+#    within bounds, and the sound ends within the rest of the sentence being spoken and one more.
+if part 5; then
+[ -n "$reader_pid" ] || start_reader "$work/novel"
+read_until_heard "held Alt+R"
+rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$reader_pid/status"; }
+rss_before=$(rss)
+timeout 5 xdotool windowfocus --sync "$window" || true
+timeout 120 xdotool key --delay 1 --repeat 10000 alt+r || fail "held Alt+R: xdotool did not finish"
+kill -0 "$reader_pid" 2>/dev/null || fail "held Alt+R: the program ended"
+stop_and_check "held Alt+R" mouse
+rss_after=$(rss)
+# Every kept press is an event of a few hundred bytes: far below this bound.
+[ "$rss_after" -le $((rss_before + 65536)) ] ||
+  fail "held Alt+R: memory grew from $rss_before kB to $rss_after kB"
+echo "figure: 10,000 Alt+R presses then Stop: sound end $stop_took ms after the Stop ($stop_allowance)," \
+  "memory $rss_before kB before, $rss_after kB after"
+click close
+wait_for_exit "$reader_pid" 300 || fail "held Alt+R: the program did not end"
+code=0
+wait "$reader_pid" || code=$?
+reader_pid=""
+[ "$code" = 0 ] || fail "held Alt+R: exit code $code"
 fi
 echo "input test: passed"

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <qpa/qwindowsysteminterface.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPrinter>
 #include <QTest>
 #include <QWindow>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "app/quillon_talks_main.h"
+#include "app/reading_speed.h"
 #include "app/settings_file.h"
 #include "document/document.h"
 #include "reading/memory_view.h"
@@ -265,7 +269,7 @@ TEST_F(ReadingWindowTest, PrintingDuringAReadingPrintsEveryPageAndTheReadingGoes
   }
 }
 
-TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
+TEST_F(ReadingWindowTest, ClosingDuringAReadingHidesTheWindowAtOnceAndCutsTheSentenceShort) {
   enum class Close { CloseBox, Button, Mnemonic };
   for (const Close how : {Close::CloseBox, Close::Button, Close::Mnemonic}) {
     SCOPED_TRACE(static_cast<int>(how));
@@ -273,7 +277,8 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
     {
       const auto window = Open("One sentence. Two sentences. Three.\nFour.\n~~~\n\n");
       window->State().CurrentChapter = 6;
-      bool visible_after_close = false;
+      bool visible_after_close = true;
+      int interrupts_after_close = 0;
       voice_.During(0, [&] {
         switch (how) {
           case Close::CloseBox:  // the window manager's close request
@@ -288,13 +293,16 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
             break;
         }
         visible_after_close = window->isVisible();
+        interrupts_after_close = voice_.Interrupts();
       });
       Read(*window);
-      EXPECT_TRUE(visible_after_close);
-      EXPECT_EQ(voice_.Spoken().size(), 2u);  // the sentence being spoken and one more
+      // Handled while the sentence was spoken, not kept for the next pump point.
+      EXPECT_FALSE(visible_after_close);
+      EXPECT_EQ(interrupts_after_close, 1);
+      EXPECT_EQ(voice_.Spoken().size(), 1u);  // nothing after the sentence it cut short
       EXPECT_TRUE(window->State().StopRequested);
-      // The close waits for nothing else once the reading has ended.
-      EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+      EXPECT_TRUE(
+          QTest::qWaitFor([&] { return window->isHidden() && !window->CloseRequested(); }, 5000));
     }
     // The window's end stored the reading state.
     const SettingsFile file(settings_path_);
@@ -303,27 +311,97 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingStopsItAndThenClosesTheWindow) {
   }
 }
 
-TEST_F(ReadingWindowTest, ClosingDuringANestedReadingEndsBothReadings) {
-  const auto window = Open(
-      "Outer first. Outer second. Outer third.\n"
-      "Nested one. Nested two. Nested three.\n"
-      "~~~\n\n");
-  voice_.During(0, [&] { Press(window->btnRead, Input::MouseClick); });
-  voice_.During(1, [&] { Press(window->btnClose, Input::MouseClick); });
-  // A "&Read" that comes after the close starts no reading of its own.
-  voice_.During(2, [&] { Press(window->btnRead, Input::Mnemonic); });
+TEST_F(ReadingWindowTest, ClosingDuringNestedReadingsEndsThemAllWithoutAnotherSentence) {
+  // Closed while the nested reading speaks, and while it is between sentences (its pump point).
+  for (const std::size_t close_during : {1u, 2u}) {
+    SCOPED_TRACE(close_during);
+    voice_.Reset();
+    const auto window = Open(
+        "Outer first. Outer second. Outer third.\n"
+        "Nested one. Nested two. Nested three.\n"
+        "~~~\n\n");
+    voice_.During(0, [&] { Press(window->btnRead, Input::MouseClick); });
+    voice_.During(close_during, [&] {
+      if (close_during == 1) {
+        Press(window->btnClose, Input::MouseClick);
+      } else {
+        QueueClick(window->btnClose);  // arrives with the next pump point
+      }
+      // A "&Read" that comes after the close starts no reading of its own.
+      Press(window->btnRead, Input::Mnemonic);
+    });
+    Read(*window);
+    const std::vector<std::string> plain = Plain(voice_.Spoken());
+    // Outer first; the nested reading from the caret (the second line) until the close; the outer
+    // reading does not speak the sentence it had begun.
+    ASSERT_EQ(plain.size(), close_during + 1);
+    EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
+    EXPECT_NE(plain[1].find("Nested one."), std::string::npos);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    EXPECT_TRUE(errors_.isEmpty());
+  }
+}
+
+TEST_F(ReadingWindowTest, ReadPressesNestBoundedlyAndOneStopOrErrorEndsEveryReading) {
+  std::string novel;
+  for (int i = 0; i < 40; ++i) {
+    novel += "Line " + std::to_string(i) + " first. Line " + std::to_string(i) + " second.\n";
+  }
+  novel += "~~~\n\n";
+  enum class End { Stop, Error };
+  for (const End end : {End::Stop, End::Error}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    voice_.Reset();
+    errors_.clear();
+    const auto window = Open(novel);
+    int deepest = 0;
+    // Held Alt+R: a hundred presses during the first sentence.
+    voice_.During(0, [&] {
+      for (int i = 0; i < 100; ++i) {
+        Press(window->btnRead, i % 2 == 0 ? Input::Mnemonic : Input::MouseClick);
+      }
+    });
+    voice_.During(1, [&] {
+      deepest = window->ReadingDepth();
+      if (end == End::Stop) {
+        Press(window->btnStop, Input::MouseClick);
+      }
+    });
+    if (end == End::Error) {
+      voice_.FailAt(2, "No audio output: the sound server went away");
+    }
+    Read(*window);
+    EXPECT_EQ(deepest, kMostReadingsAtOnce);
+    // The sentence being spoken at the Stop and one more; or only what came before the failure.
+    EXPECT_EQ(voice_.Spoken().size(), end == End::Stop ? 3u : 2u);
+    EXPECT_EQ(errors_.size(), end == End::Error ? 1 : 0) << errors_.join("|").toStdString();
+    // The window goes on: the next "&Read" reads again.
+    voice_.Reset();
+    voice_.During(0, [&] { Press(window->btnStop, Input::MouseClick); });
+    Read(*window);
+    EXPECT_EQ(voice_.Spoken().size(), 2u);
+  }
+}
+
+TEST_F(ReadingWindowTest, InputKeptDuringAFailedSentenceIsHandledAfterTheErrorIsShown) {
+  ReaderWindowOptions options;
+  options.settings_path = settings_path_;
+  bool stopped_while_shown = true;
+  TfQuillonReaderMain* shown_over = nullptr;
+  options.show_error = [&](const QString& text) {
+    errors_.push_back(text);
+    // A message box runs an event loop of its own meanwhile.
+    QApplication::processEvents();
+    stopped_while_shown = shown_over->State().StopRequested;
+  };
+  const auto window = OpenReader(voice_, dir_, "One. Two. Three.\n~~~\n\n", errors_, options);
+  shown_over = window.get();
+  voice_.During(0, [&] { Press(window->btnStop, Input::MouseClick); });
+  voice_.FailAt(0, "No audio output: the sound server stopped answering");
   Read(*window);
-  const std::vector<std::string> plain = Plain(voice_.Spoken());
-  // Outer first; the nested reading from the caret (the second line) speaks one more sentence
-  // after the close and stops; the outer one goes on from the pump point the nested reading ran
-  // in, speaks the sentence it had begun, and stops at its next stop test.
-  ASSERT_EQ(plain.size(), 4u);
-  EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
-  EXPECT_NE(plain[1].find("Nested one."), std::string::npos);
-  EXPECT_NE(plain[2].find("Nested two."), std::string::npos);
-  EXPECT_NE(plain[3].find("Outer second."), std::string::npos);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
-  EXPECT_TRUE(errors_.isEmpty());
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_FALSE(stopped_while_shown);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->State().StopRequested; }, 5000));
 }
 
 TEST_F(ReadingWindowTest, AFailingVoiceEndsTheReadingWithItsMessage) {
@@ -398,6 +476,159 @@ TEST_F(ReadingWindowTest, ABookmarkSetDuringAReadingRestoresItsLineVoiceAndChapt
   Click(window->btnGoToBookmark);
   EXPECT_EQ(window->View().SelectionStart(), bookmarked);
   EXPECT_EQ(window->State().CurrentChapter, 7);
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(ReadingWindowTest, PauseHoldsTheSentenceAndReadStopAndCloseNeverWaitForIt) {
+  const std::string novel = "One here. Two here. Three here.\nFour here.\n~~~\n\n";
+  enum class Then { Read, Stop, Close };
+  for (const Then then : {Then::Read, Then::Stop, Then::Close}) {
+    SCOPED_TRACE(static_cast<int>(then));
+    voice_.Reset();
+    const auto window = Open(novel);
+    int changes = 0;
+    QObject::connect(window.get(), &TfQuillonReaderMain::PlaybackChanged, [&] { ++changes; });
+    bool paused = false;
+    bool voice_paused = false;
+    bool after_then = true;
+    voice_.During(0, [&] {
+      // The Pause key, handled while the sentence is spoken.
+      QTest::keyClick(window->windowHandle(), Qt::Key_Pause);
+      paused = window->Paused();
+      voice_paused = voice_.Paused();
+      switch (then) {
+        case Then::Read:  // resumes; no nested reading
+          Press(window->btnRead, Input::Mnemonic);
+          break;
+        case Then::Stop:
+          Press(window->btnStop, Input::MouseClick);
+          break;
+        case Then::Close:
+          Press(window->btnClose, Input::MouseClick);
+          break;
+      }
+      after_then = window->Paused() || voice_.Paused();
+    });
+    Read(*window);
+    EXPECT_TRUE(paused);
+    EXPECT_TRUE(voice_paused);
+    EXPECT_FALSE(after_then);
+    if (then == Then::Read) {
+      EXPECT_EQ(voice_.Interrupts(), 0);
+      EXPECT_EQ(voice_.Spoken().size(), 4u);  // the whole text, once
+      EXPECT_EQ(changes, 4);                  // started, paused, resumed, ended
+    } else {
+      // The held sentence is dropped and no other is spoken.
+      EXPECT_EQ(voice_.Interrupts(), 1);
+      EXPECT_EQ(voice_.Spoken().size(), 1u);
+      EXPECT_TRUE(window->State().StopRequested);
+    }
+    if (then == Then::Close) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    }
+    // Pause without a reading does nothing.
+    window->Pause();
+    EXPECT_FALSE(window->Paused());
+  }
+}
+
+TEST_F(ReadingWindowTest, TheViewsContextMenuPausesAndResumesDuringASentence) {
+  const auto window = Open("One here. Two here.\n~~~\n\n");
+  const auto menu_entry = [](bool trigger) -> QString {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) {
+      return QStringLiteral("no menu");
+    }
+    auto* entry = menu->findChild<QAction*>(QStringLiteral("pauseOrResume"));
+    const QString text = entry->isEnabled() ? entry->text() : QStringLiteral("disabled");
+    if (trigger) {
+      entry->trigger();
+    }
+    menu->close();
+    return text;
+  };
+  QString first;
+  QString second;
+  bool paused_by_menu = false;
+  voice_.During(0, [&] {
+    // The right button, through the window as the platform delivers it.
+    QWidget* viewport = window->riched->viewport();
+    const QPoint at = viewport->rect().center();
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      viewport->mapTo(window.get(), at));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    first = menu_entry(true);
+    paused_by_menu = window->Paused();
+    // The keyboard's menu key.
+    QContextMenuEvent again(QContextMenuEvent::Keyboard, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &again);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    second = menu_entry(true);
+  });
+  Read(*window);
+  EXPECT_EQ(first, "&Pause");
+  EXPECT_TRUE(paused_by_menu);
+  EXPECT_EQ(second, "&Resume");
+  EXPECT_FALSE(window->Paused());
+  EXPECT_EQ(voice_.Spoken().size(), 2u);
+  // Without a reading the entry is there but disabled.
+  const QPoint centre = window->riched->viewport()->rect().center();
+  QContextMenuEvent idle(QContextMenuEvent::Mouse, centre,
+                         window->riched->viewport()->mapToGlobal(centre));
+  QApplication::sendEvent(window->riched->viewport(), &idle);
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+  EXPECT_EQ(menu_entry(false), "disabled");
+}
+
+TEST_F(ReadingWindowTest, TheReadingSpeedIsChosenFromTheMenuAndKeptInTheSettings) {
+  // What the file holds, read as a factor; a file without the key is 1x.
+  const struct {
+    const char* stored;
+    double speed;
+  } cases[] = {{nullptr, 1.0}, {"150", 1.5}, {"20", 0.5}, {"999", 3.0}, {"fast", 1.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored == nullptr ? "none" : c.stored);
+    std::remove(settings_path_.c_str());
+    dir_.Write("reader.INI",
+               std::string("[Metrics]\r\nLeft=5\r\n") +
+                   (c.stored ? std::string("ReadingSpeed=") + c.stored + "\r\n" : std::string()));
+    EXPECT_DOUBLE_EQ(LoadReadingSpeed(settings_path_), c.speed);
+  }
+  std::remove(settings_path_.c_str());
+  {
+    const auto window = Open("One here. Two here.\n~~~\n\n");
+    EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 1.0);
+    EXPECT_FALSE(SettingsFile(settings_path_).ReadString("Metrics", "ReadingSpeed").has_value());
+    // The menu's "2x", during a sentence: the voice takes it for the next sentence.
+    double speed_in_second = 0;
+    voice_.During(0, [&] {
+      QWidget* viewport = window->riched->viewport();
+      const QPoint at = viewport->rect().center();
+      QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+      QApplication::sendEvent(viewport, &event);
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      auto* speeds = menu->findChild<QMenu*>(QStringLiteral("readingSpeed"));
+      ASSERT_NE(speeds, nullptr);
+      for (QAction* choice : speeds->actions()) {
+        EXPECT_EQ(choice->isChecked(), choice->text() == QStringLiteral("1\u00D7"));
+        if (choice->text() == QStringLiteral("2\u00D7")) {
+          choice->trigger();
+        }
+      }
+      menu->close();
+    });
+    voice_.During(1, [&] { speed_in_second = voice_.Speed(); });
+    Read(*window);
+    EXPECT_DOUBLE_EQ(speed_in_second, 2.0);
+    EXPECT_EQ(SettingsFile(settings_path_).ReadInteger("Metrics", "ReadingSpeed", 0), 200);
+    window->SetReadingSpeed(7.0);  // as a media controller may ask: brought into the range
+    EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 3.0);
+  }
+  voice_.SetSpeed(1.0);
+  const auto window = Open("One here.\n~~~\n\n");
+  EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 3.0);
+  EXPECT_DOUBLE_EQ(voice_.Speed(), 3.0);
   EXPECT_TRUE(errors_.isEmpty());
 }
 

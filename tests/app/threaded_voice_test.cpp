@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -166,6 +167,48 @@ TEST(ThreadedVoiceTest, InputDuringASentenceIsKeptAndErrorsComeBackToTheCaller) 
   inner.QueueWords({Word(0, 4)});
   EXPECT_THROW(voice.Speak(u"Word", kSpeakIsXml), std::runtime_error);
   EXPECT_EQ(inner.calls().size(), 2u);
+}
+
+// Speaks until it is interrupted (or for ten seconds).
+class EndlessVoice final : public SpeechVoice {
+ public:
+  void Speak(std::u16string_view, unsigned) override {
+    std::unique_lock lock(mutex_);
+    ++speaks_;
+    cut_short_ = wake_.wait_for(lock, std::chrono::seconds(10), [this] { return interrupted_; });
+    interrupted_ = false;
+  }
+  void Interrupt() override {
+    {
+      const std::lock_guard lock(mutex_);
+      interrupted_ = true;
+    }
+    wake_.notify_one();
+  }
+  int speaks_ = 0;
+  bool cut_short_ = false;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool interrupted_ = false;
+};
+
+TEST(ThreadedVoiceTest, InterruptCutsTheSentenceBeingSpokenShortAndNoLaterOne) {
+  InputHold hold;
+  EndlessVoice inner;
+  ThreadedVoice voice(inner, hold);
+  // While the window's thread waits, a timer there interrupts (as a close of the window does).
+  QTimer::singleShot(50, [&] { voice.Interrupt(); });
+  voice.Speak(u"Long", kSpeakIsXml);
+  EXPECT_TRUE(inner.cut_short_);
+  EXPECT_EQ(inner.speaks_, 1);
+  // An Interrupt between sentences ends none: the next is spoken until interrupted in its turn.
+  voice.Interrupt();
+  QTimer::singleShot(50, [&] { voice.Interrupt(); });
+  voice.Speak(u"Next", kSpeakIsXml);
+  EXPECT_EQ(inner.speaks_, 2);
+  EXPECT_TRUE(inner.cut_short_);
 }
 
 }  // namespace

@@ -41,7 +41,9 @@ std::unique_ptr<TfQuillonReaderMain> OpenReader(SpeechVoice& voice, const TempDi
   if (options.settings_path.empty()) {
     options.settings_path = dir.File("reader.INI");
   }
-  options.show_error = [&errors](const QString& text) { errors.push_back(text); };
+  if (!options.show_error) {
+    options.show_error = [&errors](const QString& text) { errors.push_back(text); };
+  }
   auto window = std::make_unique<TfQuillonReaderMain>(voice, options);
   window->show();
   QApplication::setActiveWindow(window.get());

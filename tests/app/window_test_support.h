@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,6 +40,10 @@ class TempDir {
 class ScriptedVoice final : public SpeechVoice {
  public:
   void Speak(std::u16string_view text, unsigned flags) override;
+  void Interrupt() override { ++interrupts_; }
+  int Interrupts() const { return interrupts_; }
+  void SetPaused(bool paused) override { paused_ = paused; }
+  bool Paused() const { return paused_; }
 
   void During(std::size_t sentence, std::function<void()> action) {
     actions_[sentence] = std::move(action);
@@ -59,6 +64,8 @@ class ScriptedVoice final : public SpeechVoice {
     actions_.clear();
     after_.clear();
     failures_.clear();
+    interrupts_ = 0;
+    paused_ = false;
   }
   std::vector<std::string> Spoken() const {
     const std::lock_guard lock(mutex_);
@@ -77,10 +84,13 @@ class ScriptedVoice final : public SpeechVoice {
   std::map<std::size_t, std::function<void()>> actions_;
   std::map<std::size_t, std::function<void()>> after_;
   std::map<std::size_t, std::string> failures_;
+  std::atomic<int> interrupts_ = 0;
+  std::atomic<bool> paused_ = false;
 };
 
 // The reader window on novel (written to dir as novel.txt), with its settings file in dir and its
-// errors collected instead of shown, once it is shown and active. options gives the rest.
+// errors collected instead of shown (unless options shows them), once it is shown and active.
+// options gives the rest.
 std::unique_ptr<TfQuillonReaderMain> OpenReader(SpeechVoice& voice, const TempDir& dir,
                                                 const std::string& novel, QStringList& errors,
                                                 ReaderWindowOptions options = {});

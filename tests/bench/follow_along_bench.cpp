@@ -22,6 +22,7 @@
 
 #include "app/quillon_talks_main.h"
 #include "app/reader_text_edit.h"
+#include "app/reading_speed.h"
 #include "speech/espeak_synthesizer.h"
 #include "speech/file_voice.h"
 #include "speech/pulse_voice.h"
@@ -62,6 +63,10 @@ class NotingVoice final : public SpeechVoice {
       texts_.push_back({std::u16string(text), Clock::now(), {}});
     }
     inner_.Speak(text, flags);
+  }
+  void SetSpeed(double speed) override {
+    SpeechVoice::SetSpeed(speed);
+    inner_.SetSpeed(speed);
   }
   void SetWordListener(WordListener listener) override {
     if (!listener) {
@@ -114,6 +119,11 @@ void BM_WordMarkAfterItsSound(benchmark::State& state) {
     options.document_path = novel;
     options.settings_path =
         (std::filesystem::temp_directory_path() / "follow_along_bench.INI").string();
+    // QUILLON_BENCH_SPEED=2 reads at twice the speed.
+    std::filesystem::remove(options.settings_path);
+    if (const char* speed = std::getenv("QUILLON_BENCH_SPEED")) {
+      StoreReadingSpeed(options.settings_path, std::atof(speed));
+    }
     TfQuillonReaderMain window(noting, options);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
@@ -157,6 +167,7 @@ void BM_WordMarkAfterItsSound(benchmark::State& state) {
     SinkSpeechVoice sink([&](std::span<const std::int16_t> s) {
       rendered.insert(rendered.end(), s.begin(), s.end());
     });
+    sink.SetSpeed(noting.Speed());
     std::vector<double> delays;
     std::vector<double> voice_errors;
     for (const NotingVoice::Text& text : texts) {

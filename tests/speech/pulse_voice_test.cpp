@@ -14,11 +14,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -450,6 +452,100 @@ TEST_F(LiveVoiceTest, WordsAreReportedWhenTheyAreHeard) {
     EXPECT_LT(std::abs(off_ms), 60.0);
   }
   EXPECT_LT(words.back().at, recorder.TimeOf(static_cast<std::size_t>(last)));
+}
+
+// Pause holds the sound still within 50 ms, mid-sentence, reports no word meanwhile and goes on
+// from the very next sample; Interrupt silences the voice at once and Speak returns.
+TEST_F(LiveVoiceTest, PauseHoldsTheSoundAndInterruptEndsIt) {
+  if (!PlaysByTheClock()) {
+    GTEST_SKIP() << "the PulseAudio null sink plays by no clock";
+  }
+  const std::string sentence =
+      "The caravan rolled slowly along the dusty road towards the distant town, and nobody "
+      "on board said a single word for a very long time.";
+  const auto loud = [](std::int16_t s) { return std::abs(static_cast<int>(s)) > 300; };
+  PulseSpeechVoice voice;
+  std::mutex mutex;
+  std::condition_variable heard;
+  std::vector<Clock::time_point> reported;  // when each word was reported
+  voice.SetWordListener([&](const HeardWord&) {
+    const std::lock_guard lock(mutex);
+    reported.push_back(Clock::now());
+    heard.notify_all();
+  });
+  const auto wait_for_words = [&](std::size_t n) {
+    std::unique_lock lock(mutex);
+    return heard.wait_for(lock, std::chrono::seconds(20), [&] { return reported.size() >= n; });
+  };
+  std::vector<double> gaps;
+  for (const bool interrupt : {false, true}) {
+    SCOPED_TRACE(interrupt ? "interrupt" : "pause");
+    reported.clear();
+    MonitorRecorder recorder(testing::FixtureMonitor(), Rate());
+    After({sentence});
+    std::thread speaking([&] { voice.Speak(Windows1252ToUtf16(sentence), kSpeakIsXml); });
+    ASSERT_TRUE(wait_for_words(4));
+    const Clock::time_point held = Clock::now();
+    if (interrupt) {
+      voice.Interrupt();
+      speaking.join();
+    } else {
+      voice.SetPaused(true);
+      std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the pause the user makes
+    }
+    const Clock::time_point released = Clock::now();
+    if (!interrupt) {
+      voice.SetPaused(false);
+      speaking.join();
+    }
+    ASSERT_TRUE(recorder.WaitUntilRecorded(Clock::now() + std::chrono::milliseconds(300),
+                                           std::chrono::seconds(20)));
+    const std::vector<std::int16_t> samples = recorder.Samples();
+    // The last loud sample played between the hold and its release (or the end).
+    std::int64_t last = -1;
+    for (std::int64_t i = std::max<std::int64_t>(recorder.IndexAt(held), 0);
+         i < recorder.IndexAt(released) && i < static_cast<std::int64_t>(samples.size()); ++i) {
+      if (loud(samples[static_cast<std::size_t>(i)])) {
+        last = i;
+      }
+    }
+    const double silent_after = last < 0
+                                    ? 0.0
+                                    : std::chrono::duration<double, std::milli>(
+                                          recorder.TimeOf(static_cast<std::size_t>(last)) - held)
+                                          .count();
+    std::printf("%s: silent %.1f ms after the request\n", interrupt ? "interrupt" : "pause",
+                silent_after);
+    EXPECT_LT(silent_after, interrupt ? 100.0 : 50.0);
+    if (interrupt) {
+      // Nothing more of the text, and the next one is spoken whole.
+      const auto after = std::find_if(
+          samples.begin() + recorder.IndexAt(released) + static_cast<std::ptrdiff_t>(Rate() / 10),
+          samples.end(), loud);
+      EXPECT_EQ(after, samples.end());
+      break;
+    }
+    {
+      const std::lock_guard lock(mutex);
+      for (const Clock::time_point at : reported) {
+        EXPECT_FALSE(at > held + std::chrono::milliseconds(60) && at < released)
+            << "a word was reported while paused";
+      }
+    }
+    // Resumed from the next sample: the sound less the pause is as long as the text's own.
+    const double heard_ms = AudibleMs(samples);
+    After({sentence});
+    const double own_ms = AudibleMs(Rendered({sentence}));
+    const double pause_ms = std::chrono::duration<double, std::milli>(released - held).count();
+    std::printf("pause: heard %.1f ms, paused %.1f ms, the text's own %.1f ms\n", heard_ms,
+                pause_ms, own_ms);
+    EXPECT_NEAR(heard_ms - pause_ms, own_ms, 80.0);
+  }
+  // After an Interrupt the next text connects again and is heard whole.
+  const std::vector<std::int16_t> next =
+      Record([&] { voice.Speak(u"Good morning.", kSpeakIsXml); });
+  After({"Good morning."});
+  EXPECT_NEAR(AudibleMs(next), AudibleMs(Rendered({"Good morning."})), 60.0);
 }
 
 }  // namespace

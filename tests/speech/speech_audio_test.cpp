@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -381,6 +382,61 @@ TEST(FileSpeechVoice, UnwritablePathIsAnError) {
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
     EXPECT_THAT(e.what(), ::testing::HasSubstr("/nonexistent-dir/x.wav"));
+  }
+}
+
+// The reading speed: every profile's rate times the speed, silences divided by it.
+std::vector<std::int16_t> RenderAtSpeed(const std::string& markup, double speed,
+                                        std::vector<HeardWord>* words = nullptr) {
+  std::vector<std::int16_t> samples;
+  SinkSpeechVoice voice(
+      [&](std::span<const std::int16_t> s) { samples.insert(samples.end(), s.begin(), s.end()); });
+  voice.SetSpeed(speed);
+  if (words != nullptr) {
+    voice.SetWordListener([words](const HeardWord& word) { words->push_back(word); });
+  }
+  voice.Speak(Windows1252ToUtf16(markup), kSpeakIsXml);
+  return samples;
+}
+
+TEST(SpeechAudio, ReadingSpeedScalesEveryProfileAndSilenceAlike) {
+  // The narrator, a fast and a slow profile; a silence inside the sentence.
+  for (const int voice : {0, 2, 9}) {
+    SCOPED_TRACE(voice);
+    const std::string sentence = InProfile(voice, kSentence);
+    const double base = Milliseconds(AudibleLength(RenderAtSpeed(sentence, 1.0)));
+    for (const double speed : {0.5, 1.5, 2.0, 3.0}) {
+      SCOPED_TRACE(speed);
+      const double heard = Milliseconds(AudibleLength(RenderAtSpeed(sentence, speed)));
+      std::printf("voice %d at %.1fx: %.0f ms, %.3f of 1x's speed\n", voice, speed, heard,
+                  base / heard);
+      // espeak-ng follows a rate most closely in the middle of its range.
+      EXPECT_NEAR(base / heard / speed, 1.0, speed == 1.5 || speed == 2.0 ? 0.05 : 0.08);
+    }
+  }
+  // A silence of 1000 ms lasts 500 ms at 2x; outside the range the speed is clamped.
+  const std::string plain = InProfile(0, "One two.");
+  const std::string silent = InProfile(0, "One <silence msec=\"1000\"/> two.");
+  const double added = Milliseconds(RenderAtSpeed(silent, 2.0).size()) -
+                       Milliseconds(RenderAtSpeed(plain, 2.0).size());
+  EXPECT_NEAR(added, 500.0, 40.0);
+  EXPECT_NEAR(Milliseconds(RenderAtSpeed(plain, 9.0).size()),
+              Milliseconds(RenderAtSpeed(plain, kFastestSpeed).size()), 5.0);
+}
+
+TEST(SpeechAudio, WordsStayOnTheirSoundAtEverySpeed) {
+  const std::string sentence = InProfile(0, kSentence);
+  std::vector<HeardWord> slow;
+  std::vector<HeardWord> fast;
+  RenderAtSpeed(sentence, 1.0, &slow);
+  const std::vector<std::int16_t> samples = RenderAtSpeed(sentence, 2.0, &fast);
+  ASSERT_EQ(slow.size(), fast.size());
+  for (std::size_t i = 0; i < fast.size(); ++i) {
+    EXPECT_EQ(fast[i].start, slow[i].start);
+    // Each word is where its sound is: within the audio, in order, about half as far in.
+    EXPECT_LT(fast[i].sample, samples.size());
+    EXPECT_NEAR(static_cast<double>(fast[i].sample), static_cast<double>(slow[i].sample) / 2.0,
+                Rate() * 0.08 + static_cast<double>(slow[i].sample) * 0.05);
   }
 }
 

@@ -259,4 +259,46 @@ TEST_F(ToolSpeechTest, WritingFilesNeverTouchesTheSoundServer) {
   close(listener);
 }
 
+// The frames of every audio file in a folder, together.
+sf_count_t FramesIn(const fs::path& folder) {
+  sf_count_t frames = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    SF_INFO info{};
+    if (SNDFILE* audio = sf_open(entry.path().c_str(), SFM_READ, &info)) {
+      frames += info.frames;
+      sf_close(audio);
+    }
+  }
+  return frames;
+}
+
+TEST_F(ToolSpeechTest, SayAndRenderReadAtTheSpeedAsked) {
+  std::vector<double> said;
+  std::vector<double> rendered;
+  for (const char* speed : {"1", "2"}) {
+    const fs::path folder = dir_ / (std::string("speed-") + speed);
+    fs::create_directories(folder / "book");
+    ASSERT_EQ(Tool({"say", "--speed", speed, "--wav", (folder / "say.wav").string(),
+                    "We drove along the dusty road, and nobody said a single word."},
+                   dir_)
+                  .exit_code,
+              0);
+    said.push_back(static_cast<double>(FramesIn(folder)));
+    ASSERT_EQ(
+        Tool({"render", Book().string(), "--speed", speed, "--out", (folder / "book").string()},
+             dir_)
+            .exit_code,
+        0);
+    rendered.push_back(static_cast<double>(FramesIn(folder / "book")));
+  }
+  // Twice as fast: half as long; a book of short sentences a little more, as espeak-ng's pause
+  // after each sentence shrinks less than its words.
+  EXPECT_NEAR(said[1] / said[0], 0.5, 0.05);
+  EXPECT_GT(rendered[1] / rendered[0], 0.45);
+  EXPECT_LT(rendered[1] / rendered[0], 0.65);
+  // Outside the range: a bad option.
+  EXPECT_EQ(
+      Tool({"say", "--speed", "4", "--wav", (dir_ / "x.wav").string(), "Hi."}, dir_).exit_code, 64);
+}
+
 }  // namespace

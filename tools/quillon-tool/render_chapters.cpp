@@ -103,7 +103,7 @@ class ChapterFilesVoice final : public SpeechVoice {
   void Speak(std::u16string_view text, unsigned flags) override {
     StopSignals::ThrowIfStopRequested();
     const SpokenMarkup spoken = ReadSpokenText(text, flags);
-    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup);
+    const std::vector<SpeechStep> steps = TranslateSpeechMarkup(spoken.markup, Speed());
     if (!file_open_) {
       if (!files_.empty()) {
         HandOverSubtitles();
@@ -285,6 +285,7 @@ RangeOutcome RenderRange(const RenderJob& job, std::size_t first, std::size_t en
                                   .keep = job.keep,
                                   .first_index = first_index,
                                   .on_complete = on_complete});
+    voice->SetSpeed(job.speed);
     outcome.rate = EspeakSynthesizer::Instance().SampleRate();
     ReadingOptions reading;
     reading.stop_at_end_of_text = true;

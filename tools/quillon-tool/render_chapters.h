@@ -25,7 +25,8 @@ struct RenderJob {
   std::filesystem::path dir;  // for the files
   AudioFormat format;
   bool subtitles = true;
-  bool keep = false;  // what a book needs of each sentence
+  bool keep = false;   // what a book needs of each sentence
+  double speed = 1.0;  // the reading speed
 };
 
 // How a process's part of the rendering went.

@@ -40,6 +40,7 @@
 
 #include "document/document.h"
 #include "speech/audio_file.h"
+#include "speech/espeak_input.h"
 #include "text/encoding.h"
 #include "tools/quillon-tool/commands.h"
 #include "tools/quillon-tool/document.h"
@@ -66,6 +67,7 @@ struct RenderOptions {
   std::string author;
   std::int64_t start = 0;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  double speed = 1.0;
 };
 
 // The books render makes, as against folders of chapter files.
@@ -252,7 +254,8 @@ int RunRender(const RenderOptions& options) {
                       working ? working->Path() : std::filesystem::path(options.out),
                       *format,
                       !working.has_value(),
-                      working.has_value()};
+                      working.has_value(),
+                      options.speed};
   Progress progress(isatty(STDERR_FILENO) == 1);
   const std::size_t total = plan.files.size();
   const double length = static_cast<double>(std::max<std::int64_t>(
@@ -455,6 +458,10 @@ void AddRenderCommand(CLI::App& app, int& exit_code) {
                    "Chapters made at the same time, each run in a process of its own (default: "
                    "one per core); the files are the same whatever it is")
       ->check(CLI::Range(1u, 64u));
+  render
+      ->add_option("--speed", options->speed,
+                   "Reading speed, 0.5 to 3 times every profile's own rate (default 1)")
+      ->check(CLI::Range(kSlowestSpeed, kFastestSpeed));
   render->callback([options, &exit_code] { exit_code = RunRender(*options); });
 }
 

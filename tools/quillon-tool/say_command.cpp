@@ -7,6 +7,7 @@
 #include <string>
 
 #include "speech/audio_file.h"
+#include "speech/espeak_input.h"
 #include "speech/file_voice.h"
 #include "speech/pulse_voice.h"
 #include "text/encoding.h"
@@ -19,6 +20,7 @@ void AddSayCommand(CLI::App& app, int& exit_code) {
     std::string text;
     std::string wav;
     bool words = false;
+    double speed = 1.0;
   };
   auto options = std::make_shared<Options>();
   CLI::App* say = app.add_subcommand(
@@ -28,6 +30,9 @@ void AddSayCommand(CLI::App& app, int& exit_code) {
                 "print each word as it is heard: JSON Lines of at_ms (after the start of the "
                 "speech, or into the WAV file), start and length (UTF-16 units of the text, "
                 "markup included) and word");
+  say->add_option("--speed", options->speed,
+                  "reading speed, 0.5 to 3 times every profile's own rate (default 1)")
+      ->check(CLI::Range(kSlowestSpeed, kFastestSpeed));
   say->add_option("TEXT", options->text, "the text, e.g. '<VOICE REQUIRED=\"Gender=Female\">Hi'")
       ->required();
   say->callback([options, &exit_code] {
@@ -44,6 +49,7 @@ void AddSayCommand(CLI::App& app, int& exit_code) {
     };
     if (!options->wav.empty()) {
       FileSpeechVoice voice(options->wav, AudioFormat::Wav);
+      voice.SetSpeed(options->speed);
       const double rate = voice.SampleRate();
       if (options->words) {
         voice.SetWordListener([&](const HeardWord& word) {
@@ -56,6 +62,7 @@ void AddSayCommand(CLI::App& app, int& exit_code) {
                    static_cast<double>(voice.FramesWritten()) / voice.SampleRate());
     } else {
       PulseSpeechVoice voice;
+      voice.SetSpeed(options->speed);
       const auto started = std::chrono::steady_clock::now();
       if (options->words) {
         voice.SetWordListener([&](const HeardWord& word) {
