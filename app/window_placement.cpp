@@ -8,8 +8,17 @@
 namespace quillon {
 namespace {
 
+// Stored positions can be anything an int holds; one this far out is off every screen, and bounding
+// it keeps the rectangles' arithmetic from overflowing.
+constexpr int kFarthest = 1 << 24;
+
+QPoint Bounded(QPoint position) {
+  return {std::clamp(position.x(), -kFarthest, kFarthest),
+          std::clamp(position.y(), -kFarthest, kFarthest)};
+}
+
 QRect CaptionRect(QPoint position, QSize outer, int caption_height) {
-  return {position, QSize(outer.width(), std::max(1, caption_height))};
+  return {Bounded(position), QSize(outer.width(), std::max(1, caption_height))};
 }
 
 // The distance between two rectangles; 0 when they touch or overlap.
@@ -72,6 +81,7 @@ QPoint PlaceOnScreens(QPoint position, QSize outer, int caption_height, const QL
     }
   }
   const QRect area = NearestArea(position, outer, caption_height, areas);
+  position = Bounded(position);
   return {Clamp(position.x(), area.left(), area.left() + area.width() - outer.width()),
           Clamp(position.y(), area.top(), area.top() + area.height() - outer.height())};
 }

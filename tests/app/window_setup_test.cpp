@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextCursor>
+#include <climits>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,8 @@ TEST(WindowPlacement, AStoredPositionWhoseCaptionCannotBeReachedComesOntoTheNear
     {"on the second screen",         {left_screen, right_screen}, {2000, 300},   {2000, 300}},
     {"below the shorter screen",     {left_screen, right_screen}, {400, 900},    {400, 168}},
     {"beyond the second screen",     {left_screen, right_screen}, {4000, 2000},  {2506, 480}},
+    {"the largest int stored",       {left_screen},               {INT_MAX, 0},  {586, 0}},
+    {"the smallest int stored",      {left_screen},               {INT_MIN, INT_MIN}, {0, 0}},
     {"no screens known",             {},                          {-999, -999},  {-999, -999}},
   };
   // clang-format on
