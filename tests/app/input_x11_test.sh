@@ -48,7 +48,6 @@ fail() {
 
 [ -n "${PULSE_SERVER:-}" ] || fail "no sound server: run with the pipewire_server fixture"
 [ -s "$novel" ] || fail "no novel at $novel"
-now_ms() { date +%s%3N; }
 parts=" ${QUILLON_INPUT_PARTS:-1 2 3 4 5} "
 part() { [[ $parts == *" $1 "* ]]; }
 
@@ -106,21 +105,6 @@ start_reader() { # start_reader FOLDER: the program, in FOLDER, with its window 
   timeout 5 xdotool windowfocus --sync "$window" || true
 }
 
-lines() { wc -l <"$1"; }
-# Waits up to $1 tenths of a second for a line beyond the first $3 lines of file $2 that starts
-# with $4; prints its value.
-wait_for_line() {
-  local tenths=$1 file=$2 skip=$3 word=$4 i value
-  for ((i = 0; i < tenths; i++)); do
-    value=$(tail -n "+$((skip + 1))" "$file" | awk -v w="$word" '$1 == w { print $2; exit }')
-    if [ -n "$value" ]; then
-      echo "$value"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
 
 # Starts a reading with "&Read" and returns once it is heard; sound from before must have ended.
 read_until_heard() {

@@ -36,22 +36,6 @@ fail() {
 }
 [ -n "${PULSE_SERVER:-}" ] || fail "no sound server: run with the pipewire_server fixture"
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || fail "no session bus: run under dbus-run-session"
-now_ms() { date +%s%3N; }
-lines() { wc -l <"$1"; }
-# Waits up to $1 tenths of a second for a line beyond the first $3 lines of file $2 that starts
-# with $4; prints its value.
-wait_for_line() {
-  local tenths=$1 file=$2 skip=$3 word=$4 i value
-  for ((i = 0; i < tenths; i++)); do
-    value=$(tail -n "+$((skip + 1))" "$file" | awk -v w="$word" '$1 == w { print $2; exit }')
-    if [ -n "$value" ]; then
-      echo "$value"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
 status() { playerctl -p "$player" status 2>/dev/null || true; }
 wait_for_status() { # wait_for_status TENTHS STATUS
   local i

@@ -8,8 +8,27 @@
 #                              reader PID (a child of this shell) ends, within 30 s, and sets
 #                              reader_code to its exit code
 #   stop_x_session             ends what start_xvfb started
+#   now_ms                     the time in milliseconds
+#   lines FILE                 how many lines FILE holds
+#   wait_for_line TENTHS FILE SKIP WORD  waits for a line beyond the first SKIP lines of FILE that
+#                              starts with WORD, and prints its second field
 
 x_session_pids=()
+
+now_ms() { date +%s%3N; }
+lines() { wc -l <"$1"; }
+wait_for_line() {
+  local tenths=$1 file=$2 skip=$3 word=$4 i value
+  for ((i = 0; i < tenths; i++)); do
+    value=$(tail -n "+$((skip + 1))" "$file" | awk -v w="$word" '$1 == w { print $2; exit }')
+    if [ -n "$value" ]; then
+      echo "$value"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
 
 start_xvfb() {
   local n tries size=${1:-1366x768}

@@ -1,6 +1,5 @@
-// The render plan: a reading started where it says a chapter starts, with the reader state it
-// gives, speaks exactly what one reading of the whole novel speaks there (so chapters made apart,
-// in processes of their own, are the chapters of one reading).
+// The render plan: a reading started where a planned file starts, in the state the plan gives,
+// speaks what one reading of the whole novel speaks there, so chapters made apart are one reading.
 #include "tools/quillon-tool/render_plan.h"
 
 #include <gtest/gtest.h>
@@ -79,13 +78,14 @@ TEST(RenderPlan, EachChapterReadAloneIsTheChapterOfOneReading) {
 }
 
 TEST(RenderPlan, FilesBeginWithTheFirstSentenceAfterAHeading) {
+  const char* two = "Before.\r\nCHAPTER 1\r\nOne.\r\nCHAPTER 2\r\nTwo.\r\n~~~\r\n";
   // clang-format off
   const struct { const char* text; std::int64_t start; std::vector<std::string> labels; } cases[] = {
-    {"Before.\r\nCHAPTER 1\r\nOne.\r\nCHAPTER 2\r\nTwo.\r\n~~~\r\n",  0,  {"opening", "chapter-01", "chapter-02"}},
-    {"Before.\r\nCHAPTER 1\r\nOne.\r\nCHAPTER 2\r\nTwo.\r\n~~~\r\n",  20, {"opening", "chapter-02"}},  // mid-chapter: an opening
-    {"\r\n\r\nCHAPTER 1\r\nOne.\r\n~~~\r\n",                          0,  {"chapter-01"}},   // nothing before
-    {"Before.\r\nCHAPTER 1\r\nOne.\r\nCHAPTER 2\r\nTwo.\r\n~~~\r\n",  26, {"chapter-02"}},   // --start
-    {"",                                                              0,  {}},
+    {two,                                    0,  {"opening", "chapter-01", "chapter-02"}},
+    {two,                                    20, {"opening", "chapter-02"}},  // from mid-chapter
+    {two,                                    26, {"chapter-02"}},             // from a heading
+    {"\r\n\r\nCHAPTER 1\r\nOne.\r\n~~~\r\n", 0,  {"chapter-01"}},             // nothing before
+    {"",                                     0,  {}},
   };
   // clang-format on
   for (const auto& c : cases) {

@@ -22,13 +22,10 @@ using testing::RunTool;
 std::vector<std::string> CueTexts(const std::string& vtt) {
   std::vector<std::string> texts;
   std::istringstream in(vtt);
-  std::string line;
-  bool after_time = false;
-  while (std::getline(in, line)) {
-    if (after_time) {
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(" --> ") != std::string::npos && std::getline(in, line)) {
       texts.push_back(line);
     }
-    after_time = line.find(" --> ") != std::string::npos;
   }
   return texts;
 }
