@@ -219,20 +219,20 @@ TEST_F(LiveVoiceTest, TextsLongerThanTheIdleTimeArePlayedToTheirEnd) {
   }
 }
 
-// The size of a file, 0 when it is missing.
 std::uintmax_t FileSize(const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   return error ? 0 : size;
 }
 
-// A machine that does not keep up lets the server run out of samples: the sound may then come late,
-// but every sample is still heard. The whole process (its sound thread too) is stopped for 400 ms,
-// four times the server's buffer, during three seconds of a steady level: whatever the load, the
-// count of loud samples heard is the count queued. The monitor is recorded by a process of its own
-// (parec), which the stop leaves alone. A stream that let the server play on through the underrun
-// lost some 330 ms here; the bound, 50 ms, allows for the server's own graph, which now and then
-// plays a period (5 ms) of silence in place of a stream's samples when its processes run late.
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// An underrun may delay the sound but loses none of it. The whole process is stopped for 400 ms
+// (four times the server's buffer) during three seconds of a steady level, recorded by parec, which
+// the stop leaves alone. Losing the underrun cost some 330 ms; 50 ms allows for the server's graph,
+// which now and then plays a 5 ms period of silence when its processes run late.
 TEST_F(LiveVoiceTest, AnUnderrunDelaysTheSoundAndLosesNone) {
   if (!PlaysByTheClock()) {
     GTEST_SKIP() << "the PulseAudio null sink plays by no clock";
@@ -454,8 +454,8 @@ TEST_F(LiveVoiceTest, WordsAreReportedWhenTheyAreHeard) {
   EXPECT_LT(words.back().at, recorder.TimeOf(static_cast<std::size_t>(last)));
 }
 
-// Pause holds the sound still within 50 ms, mid-sentence, reports no word meanwhile and goes on
-// from the very next sample; Interrupt silences the voice at once and Speak returns.
+// Pause silences the sound within 50 ms, reports no word meanwhile and goes on from the next
+// sample; Interrupt silences it at once and Speak returns.
 TEST_F(LiveVoiceTest, PauseHoldsTheSoundAndInterruptEndsIt) {
   if (!PlaysByTheClock()) {
     GTEST_SKIP() << "the PulseAudio null sink plays by no clock";
@@ -477,7 +477,6 @@ TEST_F(LiveVoiceTest, PauseHoldsTheSoundAndInterruptEndsIt) {
     std::unique_lock lock(mutex);
     return heard.wait_for(lock, std::chrono::seconds(20), [&] { return reported.size() >= n; });
   };
-  std::vector<double> gaps;
   for (const bool interrupt : {false, true}) {
     SCOPED_TRACE(interrupt ? "interrupt" : "pause");
     reported.clear();
@@ -509,11 +508,8 @@ TEST_F(LiveVoiceTest, PauseHoldsTheSoundAndInterruptEndsIt) {
         last = i;
       }
     }
-    const double silent_after = last < 0
-                                    ? 0.0
-                                    : std::chrono::duration<double, std::milli>(
-                                          recorder.TimeOf(static_cast<std::size_t>(last)) - held)
-                                          .count();
+    const double silent_after =
+        last < 0 ? 0.0 : Ms(recorder.TimeOf(static_cast<std::size_t>(last)) - held);
     std::printf("%s: silent %.1f ms after the request\n", interrupt ? "interrupt" : "pause",
                 silent_after);
     EXPECT_LT(silent_after, interrupt ? 100.0 : 50.0);
@@ -536,7 +532,7 @@ TEST_F(LiveVoiceTest, PauseHoldsTheSoundAndInterruptEndsIt) {
     const double heard_ms = AudibleMs(samples);
     After({sentence});
     const double own_ms = AudibleMs(Rendered({sentence}));
-    const double pause_ms = std::chrono::duration<double, std::milli>(released - held).count();
+    const double pause_ms = Ms(released - held);
     std::printf("pause: heard %.1f ms, paused %.1f ms, the text's own %.1f ms\n", heard_ms,
                 pause_ms, own_ms);
     EXPECT_NEAR(heard_ms - pause_ms, own_ms, 80.0);
