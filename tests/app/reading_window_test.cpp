@@ -374,9 +374,8 @@ TEST_F(ReadingWindowTest, ReadPressesNestBoundedlyAndOneStopOrErrorEndsEveryRead
     novel += "Line " + std::to_string(i) + " first. Line " + std::to_string(i) + " second.\n";
   }
   novel += "~~~\n\n";
-  enum class End { Stop, Error };
-  for (const End end : {End::Stop, End::Error}) {
-    SCOPED_TRACE(static_cast<int>(end));
+  for (const bool stop : {true, false}) {  // ended by Stop, or by the voice failing
+    SCOPED_TRACE(stop ? "stop" : "error");
     voice_.Reset();
     errors_.clear();
     const auto window = Open(novel);
@@ -389,18 +388,18 @@ TEST_F(ReadingWindowTest, ReadPressesNestBoundedlyAndOneStopOrErrorEndsEveryRead
     });
     voice_.During(1, [&] {
       deepest = window->ReadingDepth();
-      if (end == End::Stop) {
+      if (stop) {
         Press(window->btnStop, Input::MouseClick);
       }
     });
-    if (end == End::Error) {
+    if (!stop) {
       voice_.FailAt(2, "No audio output: the sound server went away");
     }
     Read(*window);
     EXPECT_EQ(deepest, kMostReadingsAtOnce);
     // The sentence being spoken at the Stop and one more; or only what came before the failure.
-    EXPECT_EQ(voice_.Spoken().size(), end == End::Stop ? 3u : 2u);
-    EXPECT_EQ(errors_.size(), end == End::Error ? 1 : 0) << errors_.join("|").toStdString();
+    EXPECT_EQ(voice_.Spoken().size(), stop ? 3u : 2u);
+    EXPECT_EQ(errors_.size(), stop ? 0 : 1) << errors_.join("|").toStdString();
     // The window goes on: the next "&Read" reads again.
     voice_.Reset();
     voice_.During(0, [&] { Press(window->btnStop, Input::MouseClick); });
