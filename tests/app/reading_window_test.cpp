@@ -99,6 +99,33 @@ class ReadingWindowTest : public testing::Test {
     EXPECT_EQ(window.ReadingDepth(), 0);
   }
 
+  // The popup menu once it shows (null if none does).
+  static QMenu* ShownMenu() {
+    return QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000)
+               ? qobject_cast<QMenu*>(QApplication::activePopupWidget())
+               : nullptr;
+  }
+  static QMenu* ContextMenu(TfQuillonReaderMain& window, QContextMenuEvent::Reason reason) {
+    QWidget* viewport = window.riched->viewport();
+    const QPoint at = viewport->rect().center();
+    QContextMenuEvent event(reason, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+    return ShownMenu();
+  }
+  // The menu's pause entry as shown ("disabled" when it is), triggered if asked; the menu closes.
+  static QString PauseEntry(QMenu* menu, bool trigger) {
+    if (menu == nullptr) {
+      return QStringLiteral("no menu");
+    }
+    auto* entry = menu->findChild<QAction*>(QStringLiteral("pauseOrResume"));
+    const QString text = entry->isEnabled() ? entry->text() : QStringLiteral("disabled");
+    if (trigger) {
+      entry->trigger();
+    }
+    menu->close();
+    return text;
+  }
+
   TempDir dir_;
   std::string settings_path_ = dir_.File("reader.INI");
   ScriptedVoice voice_;
@@ -312,7 +339,7 @@ TEST_F(ReadingWindowTest, ClosingDuringAReadingHidesTheWindowAtOnceAndCutsTheSen
 }
 
 TEST_F(ReadingWindowTest, ClosingDuringNestedReadingsEndsThemAllWithoutAnotherSentence) {
-  // Closed while the nested reading speaks, and while it is between sentences (its pump point).
+  // Closed while the nested reading speaks, and at its pump point between sentences.
   for (const std::size_t close_during : {1u, 2u}) {
     SCOPED_TRACE(close_during);
     voice_.Reset();
@@ -332,8 +359,7 @@ TEST_F(ReadingWindowTest, ClosingDuringNestedReadingsEndsThemAllWithoutAnotherSe
     });
     Read(*window);
     const std::vector<std::string> plain = Plain(voice_.Spoken());
-    // Outer first; the nested reading from the caret (the second line) until the close; the outer
-    // reading does not speak the sentence it had begun.
+    // Outer first, then the nested reading from the caret until the close; no more of the outer.
     ASSERT_EQ(plain.size(), close_during + 1);
     EXPECT_NE(plain[0].find("Outer first."), std::string::npos);
     EXPECT_NE(plain[1].find("Nested one."), std::string::npos);
@@ -348,9 +374,8 @@ TEST_F(ReadingWindowTest, ReadPressesNestBoundedlyAndOneStopOrErrorEndsEveryRead
     novel += "Line " + std::to_string(i) + " first. Line " + std::to_string(i) + " second.\n";
   }
   novel += "~~~\n\n";
-  enum class End { Stop, Error };
-  for (const End end : {End::Stop, End::Error}) {
-    SCOPED_TRACE(static_cast<int>(end));
+  for (const bool stop : {true, false}) {  // ended by Stop, or by the voice failing
+    SCOPED_TRACE(stop ? "stop" : "error");
     voice_.Reset();
     errors_.clear();
     const auto window = Open(novel);
@@ -363,18 +388,18 @@ TEST_F(ReadingWindowTest, ReadPressesNestBoundedlyAndOneStopOrErrorEndsEveryRead
     });
     voice_.During(1, [&] {
       deepest = window->ReadingDepth();
-      if (end == End::Stop) {
+      if (stop) {
         Press(window->btnStop, Input::MouseClick);
       }
     });
-    if (end == End::Error) {
+    if (!stop) {
       voice_.FailAt(2, "No audio output: the sound server went away");
     }
     Read(*window);
     EXPECT_EQ(deepest, kMostReadingsAtOnce);
     // The sentence being spoken at the Stop and one more; or only what came before the failure.
-    EXPECT_EQ(voice_.Spoken().size(), end == End::Stop ? 3u : 2u);
-    EXPECT_EQ(errors_.size(), end == End::Error ? 1 : 0) << errors_.join("|").toStdString();
+    EXPECT_EQ(voice_.Spoken().size(), stop ? 3u : 2u);
+    EXPECT_EQ(errors_.size(), stop ? 0 : 1) << errors_.join("|").toStdString();
     // The window goes on: the next "&Read" reads again.
     voice_.Reset();
     voice_.During(0, [&] { Press(window->btnStop, Input::MouseClick); });
@@ -480,133 +505,87 @@ TEST_F(ReadingWindowTest, ABookmarkSetDuringAReadingRestoresItsLineVoiceAndChapt
 }
 
 TEST_F(ReadingWindowTest, PauseHoldsTheSentenceAndReadStopAndCloseNeverWaitForIt) {
-  const std::string novel = "One here. Two here. Three here.\nFour here.\n~~~\n\n";
-  enum class Then { Read, Stop, Close };
-  for (const Then then : {Then::Read, Then::Stop, Then::Close}) {
-    SCOPED_TRACE(static_cast<int>(then));
+  // Paused by the Pause key, then a button pressed; or paused and resumed through the view's
+  // context menu: the right button, then the menu key.
+  using Main = TfQuillonReaderMain;
+  const struct {
+    const char* what;
+    QPushButton* Main::*button;
+    Input input;
+  } cases[] = {{"read", &Main::btnRead, Input::Mnemonic},  // resumes; nests no reading
+               {"stop", &Main::btnStop, Input::MouseClick},
+               {"close", &Main::btnClose, Input::MouseClick},
+               {"menu", nullptr, Input::MouseClick}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const bool menu = c.button == nullptr;
     voice_.Reset();
-    const auto window = Open(novel);
+    const auto window = Open("One here. Two here. Three here.\nFour here.\n~~~\n\n");
     int changes = 0;
     QObject::connect(window.get(), &TfQuillonReaderMain::PlaybackChanged, [&] { ++changes; });
     bool paused = false;
-    bool voice_paused = false;
     bool after_then = true;
+    QStringList entries;
     voice_.During(0, [&] {
-      // The Pause key, handled while the sentence is spoken.
-      QTest::keyClick(window->windowHandle(), Qt::Key_Pause);
-      paused = window->Paused();
-      voice_paused = voice_.Paused();
-      switch (then) {
-        case Then::Read:  // resumes; no nested reading
-          Press(window->btnRead, Input::Mnemonic);
-          break;
-        case Then::Stop:
-          Press(window->btnStop, Input::MouseClick);
-          break;
-        case Then::Close:
-          Press(window->btnClose, Input::MouseClick);
-          break;
+      if (menu) {
+        QWidget* viewport = window->riched->viewport();
+        QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                          viewport->mapTo(window.get(), viewport->rect().center()));
+        entries << PauseEntry(ShownMenu(), true);
+      } else {
+        QTest::keyClick(window->windowHandle(), Qt::Key_Pause);
+      }
+      paused = window->Paused() && voice_.Paused();
+      if (menu) {
+        entries << PauseEntry(ContextMenu(*window, QContextMenuEvent::Keyboard), true);
+      } else {
+        Press(window.get()->*c.button, c.input);
       }
       after_then = window->Paused() || voice_.Paused();
     });
     Read(*window);
     EXPECT_TRUE(paused);
-    EXPECT_TRUE(voice_paused);
     EXPECT_FALSE(after_then);
-    if (then == Then::Read) {
-      EXPECT_EQ(voice_.Interrupts(), 0);
-      EXPECT_EQ(voice_.Spoken().size(), 4u);  // the whole text, once
-      EXPECT_EQ(changes, 4);                  // started, paused, resumed, ended
-    } else {
-      // The held sentence is dropped and no other is spoken.
-      EXPECT_EQ(voice_.Interrupts(), 1);
-      EXPECT_EQ(voice_.Spoken().size(), 1u);
-      EXPECT_TRUE(window->State().StopRequested);
+    // Resumed, the whole text is spoken once; otherwise the held sentence is dropped, no other
+    // spoken.
+    const bool resumed = menu || c.button == &Main::btnRead;
+    EXPECT_EQ(voice_.Interrupts(), resumed ? 0 : 1);
+    EXPECT_EQ(voice_.Spoken().size(), resumed ? 4u : 1u);
+    EXPECT_EQ(window->State().StopRequested, !resumed);
+    if (resumed) {
+      EXPECT_EQ(changes, 4);  // started, paused, resumed, ended
     }
-    if (then == Then::Close) {
+    if (c.button == &Main::btnClose) {
       EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
     }
-    // Pause without a reading does nothing.
+    if (menu) {
+      EXPECT_EQ(entries, QStringList({"&Pause", "&Resume"}));
+      // Without a reading the entry is there but disabled, and Pause does nothing.
+      EXPECT_EQ(PauseEntry(ContextMenu(*window, QContextMenuEvent::Mouse), false), "disabled");
+    }
     window->Pause();
     EXPECT_FALSE(window->Paused());
   }
 }
 
-TEST_F(ReadingWindowTest, TheViewsContextMenuPausesAndResumesDuringASentence) {
-  const auto window = Open("One here. Two here.\n~~~\n\n");
-  const auto menu_entry = [](bool trigger) -> QString {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu == nullptr) {
-      return QStringLiteral("no menu");
-    }
-    auto* entry = menu->findChild<QAction*>(QStringLiteral("pauseOrResume"));
-    const QString text = entry->isEnabled() ? entry->text() : QStringLiteral("disabled");
-    if (trigger) {
-      entry->trigger();
-    }
-    menu->close();
-    return text;
-  };
-  QString first;
-  QString second;
-  bool paused_by_menu = false;
-  voice_.During(0, [&] {
-    // The right button, through the window as the platform delivers it.
-    QWidget* viewport = window->riched->viewport();
-    const QPoint at = viewport->rect().center();
-    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
-                      viewport->mapTo(window.get(), at));
-    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
-    first = menu_entry(true);
-    paused_by_menu = window->Paused();
-    // The keyboard's menu key.
-    QContextMenuEvent again(QContextMenuEvent::Keyboard, at, viewport->mapToGlobal(at));
-    QApplication::sendEvent(viewport, &again);
-    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
-    second = menu_entry(true);
-  });
-  Read(*window);
-  EXPECT_EQ(first, "&Pause");
-  EXPECT_TRUE(paused_by_menu);
-  EXPECT_EQ(second, "&Resume");
-  EXPECT_FALSE(window->Paused());
-  EXPECT_EQ(voice_.Spoken().size(), 2u);
-  // Without a reading the entry is there but disabled.
-  const QPoint centre = window->riched->viewport()->rect().center();
-  QContextMenuEvent idle(QContextMenuEvent::Mouse, centre,
-                         window->riched->viewport()->mapToGlobal(centre));
-  QApplication::sendEvent(window->riched->viewport(), &idle);
-  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
-  EXPECT_EQ(menu_entry(false), "disabled");
-}
-
 TEST_F(ReadingWindowTest, TheReadingSpeedIsChosenFromTheMenuAndKeptInTheSettings) {
-  // What the file holds, read as a factor; a file without the key is 1x.
-  const struct {
-    const char* stored;
-    double speed;
-  } cases[] = {{nullptr, 1.0}, {"150", 1.5}, {"20", 0.5}, {"999", 3.0}, {"fast", 1.0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.stored == nullptr ? "none" : c.stored);
-    std::remove(settings_path_.c_str());
-    dir_.Write("reader.INI",
-               std::string("[Metrics]\r\nLeft=5\r\n") +
-                   (c.stored ? std::string("ReadingSpeed=") + c.stored + "\r\n" : std::string()));
-    EXPECT_DOUBLE_EQ(LoadReadingSpeed(settings_path_), c.speed);
+  // What the file holds ("" for no key), read as a factor.
+  const std::pair<std::string, double> stored_speeds[] = {
+      {"", 1.0}, {"150", 1.5}, {"20", 0.5}, {"999", 3.0}, {"fast", 1.0}};
+  for (const auto& [stored, speed] : stored_speeds) {
+    dir_.Write("reader.INI", "[Metrics]\r\nLeft=5\r\n" +
+                                 (stored.empty() ? "" : "ReadingSpeed=" + stored + "\r\n"));
+    EXPECT_DOUBLE_EQ(LoadReadingSpeed(settings_path_), speed) << stored;
   }
   std::remove(settings_path_.c_str());
   {
     const auto window = Open("One here. Two here.\n~~~\n\n");
     EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 1.0);
     EXPECT_FALSE(SettingsFile(settings_path_).ReadString("Metrics", "ReadingSpeed").has_value());
-    // The menu's "2x", during a sentence: the voice takes it for the next sentence.
+    // "2x" chosen during a sentence is the next sentence's speed.
     double speed_in_second = 0;
     voice_.During(0, [&] {
-      QWidget* viewport = window->riched->viewport();
-      const QPoint at = viewport->rect().center();
-      QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
-      QApplication::sendEvent(viewport, &event);
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      QMenu* menu = ContextMenu(*window, QContextMenuEvent::Mouse);
       ASSERT_NE(menu, nullptr);
       auto* speeds = menu->findChild<QMenu*>(QStringLiteral("readingSpeed"));
       ASSERT_NE(speeds, nullptr);
@@ -622,7 +601,7 @@ TEST_F(ReadingWindowTest, TheReadingSpeedIsChosenFromTheMenuAndKeptInTheSettings
     Read(*window);
     EXPECT_DOUBLE_EQ(speed_in_second, 2.0);
     EXPECT_EQ(SettingsFile(settings_path_).ReadInteger("Metrics", "ReadingSpeed", 0), 200);
-    window->SetReadingSpeed(7.0);  // as a media controller may ask: brought into the range
+    window->SetReadingSpeed(7.0);  // brought into the range
     EXPECT_DOUBLE_EQ(window->ReadingSpeed(), 3.0);
   }
   voice_.SetSpeed(1.0);
