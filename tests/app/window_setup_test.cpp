@@ -17,6 +17,7 @@
 namespace quillon {
 namespace {
 
+using testing_support::LongNovel;
 using testing_support::OpenReader;
 using testing_support::ScriptedVoice;
 using testing_support::TempDir;
@@ -81,15 +82,6 @@ TEST(WindowPlacement, TheScaledWindowNeverOutgrowsTheAvailableArea) {
     EXPECT_TRUE(scale == c.text_size || !fits(scale, 2))
         << c.text_size << " on " << c.available.width();
   }
-}
-
-std::string LongNovel() {
-  std::string text = "CHAPTER 1\n";
-  for (int i = 0; i < 150; ++i) {
-    text += "Line " + std::to_string(i) +
-            " of the novel, long enough to wrap once the font has grown a good deal larger.\n";
-  }
-  return text + "~~~\n";
 }
 
 // Whether the display line that holds the character at position is wholly in the view.

@@ -27,6 +27,7 @@
 namespace quillon {
 namespace {
 
+using testing_support::LongNovel;
 using testing_support::ScriptedVoice;
 using testing_support::TempDir;
 
@@ -48,15 +49,6 @@ double Scale() {
 QRect Scaled(int left, int top, int width, int height) {
   const auto s = [](int v) { return static_cast<int>(v * Scale() + 0.5); };
   return {s(left), s(top), s(width), s(height)};
-}
-
-std::string LongNovel() {
-  std::string text = "CHAPTER 1\n";
-  for (int i = 0; i < 150; ++i) {
-    text += "Line " + std::to_string(i) +
-            " of the novel, long enough to wrap once the font has grown a good deal larger.\n";
-  }
-  return text + "~~~\n";
 }
 
 class WindowTest : public testing::Test {

@@ -110,6 +110,15 @@ void QueueClick(QWidget* widget) {
                                                   QEvent::MouseButtonRelease);
 }
 
+std::string LongNovel() {
+  std::string text = "CHAPTER 1\n";
+  for (int i = 0; i < 150; ++i) {
+    text += "Line " + std::to_string(i) +
+            " of the novel, long enough to wrap once the font has grown a good deal larger.\n";
+  }
+  return text + "~~~\n";
+}
+
 std::string WithoutTags(const std::string& markup) {
   std::string text;
   bool in_tag = false;

@@ -108,6 +108,9 @@ struct PaintCounter : QObject {
 // when it next processes its pending events with user input allowed.
 void QueueClick(QWidget* widget);
 
+// A novel of one chapter and 150 lines, each long enough to wrap once the font has grown.
+std::string LongNovel();
+
 // The plain text of one markup sentence: tags removed.
 std::string WithoutTags(const std::string& markup);
 
